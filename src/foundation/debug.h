@@ -1,0 +1,47 @@
+// The process-wide log ("zarv.log", optionally echoed to stderr) and the
+// reporters that end the show on a failed check. Checks are written through
+// the ZARV_* macros so that every report names its condition, file, line
+// and function.
+#pragma once
+
+#include <fstream>
+#include <string>
+
+class Log {
+ public:
+  // Opens (truncating) the log file and starts accepting messages; echo
+  // copies every line to stderr. A file that cannot be opened ends the process.
+  static void Start(const std::string& name, bool echo);
+  // Logs text verbatim as one line.
+  static void Msg(const std::string& text);
+  // Logs a printf-formatted line; the result is cut at 2047 characters.
+  static void Msg(const char* format, ...) __attribute__((format(printf, 1, 2)));
+  // Closes the file and drops every later message.
+  static void End();
+
+  static bool logging;
+  static bool cerr;
+  static std::ofstream file;
+
+  // Size of the formatting buffer, terminator included.
+  static constexpr int BUFFER_SIZE = 2048;
+};
+
+// Fatal: logs the failed check, closes the log, exits with status 1.
+[[noreturn]] void ZarvFailed(const char* expression, const char* file, int line, const char* func);
+// Fatal: logs where an error (described by the line logged before) happened, then as above.
+[[noreturn]] void ZarvError(const char* file, int line, const char* func);
+// Logs a failed check and returns.
+void ZarvWarning(const char* expression, const char* file, int line, const char* func);
+
+#define ZARV_CHECK(expr)                                                  \
+  do {                                                                    \
+    if (!(expr)) ZarvFailed(#expr, __FILE__, __LINE__, __PRETTY_FUNCTION__); \
+  } while (0)
+
+#define ZARV_ERROR() ZarvError(__FILE__, __LINE__, __PRETTY_FUNCTION__)
+
+#define ZARV_WARNING(expr)                                                 \
+  do {                                                                     \
+    if (!(expr)) ZarvWarning(#expr, __FILE__, __LINE__, __PRETTY_FUNCTION__); \
+  } while (0)

@@ -1,0 +1,14 @@
+// A pair of floats: positions and offsets in the flat effects, texture
+// coordinates of the font's cells. Packed, so arrays of it are float pairs.
+#pragma once
+
+struct Vector2 {
+  float x = 0.0f;
+  float y = 0.0f;
+
+  Vector2() = default;
+  Vector2(float x, float y) : x(x), y(y) {}
+
+  static const Vector2 XAXIS;
+  static const Vector2 YAXIS;
+};

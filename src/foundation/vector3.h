@@ -1,0 +1,17 @@
+// A triple of floats: mesh vertices and normals, points of a Bezier path.
+// Handed to OpenGL by address (glVertex3fv), so x, y, z are contiguous and
+// an array of Vector3 is a packed array of float triples.
+#pragma once
+
+struct Vector3 {
+  float x = 0.0f;
+  float y = 0.0f;
+  float z = 0.0f;
+
+  Vector3() = default;
+  Vector3(float x, float y, float z) : x(x), y(y), z(z) {}
+
+  static const Vector3 XAXIS;
+  static const Vector3 YAXIS;
+  static const Vector3 ZAXIS;
+};

@@ -1,0 +1,189 @@
+// GLFW 3 behind the GLFW 2-style calls: the context is made current once,
+// events are polled right after every buffer swap.
+#include "platform/glfw_window.h"
+
+#define GL_GLEXT_PROTOTYPES
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GLFW/glfw3.h>
+
+namespace platform {
+
+namespace {
+
+std::string lastGlfwError;
+
+void RememberError(int, const char* description) { lastGlfwError = description; }
+
+int GlfwKey(int key) {
+  switch (key) {
+    case KEY_ESC: return GLFW_KEY_ESCAPE;
+    case KEY_F1: return GLFW_KEY_F1;
+    default: return key;  // printable keys share their codes
+  }
+}
+
+}  // namespace
+
+bool GlfwWindow::Init() {
+  glfwSetErrorCallback(RememberError);
+  initialised = glfwInit() == GLFW_TRUE;
+  return initialised;
+}
+
+bool GlfwWindow::Open(int width, int height, int depth, int stencilBits, bool fullscreen) {
+  if (!initialised) {
+    error = "the window system did not start (" + lastGlfwError +
+            "); without a display, zarv-capture renders the show offscreen";
+    return false;
+  }
+  showWidth = width;
+  showHeight = height;
+  depthBits = depth;
+  glfwDefaultWindowHints();
+  glfwWindowHint(GLFW_DEPTH_BITS, depth);
+  glfwWindowHint(GLFW_STENCIL_BITS, stencilBits);
+  GLFWmonitor* monitor = fullscreen ? glfwGetPrimaryMonitor() : nullptr;
+  window = glfwCreateWindow(width, height, "zarv", monitor, nullptr);
+  if (window == nullptr) {
+    error = "no OpenGL window could be created (" + lastGlfwError + ")";
+    return false;
+  }
+  glfwMakeContextCurrent(window);
+  glfwPollEvents();
+  FitFramebuffer();
+  return true;
+}
+
+void GlfwWindow::FitFramebuffer() {
+  int fbWidth = 0, fbHeight = 0;
+  glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
+  bool needed = fbWidth != showWidth || fbHeight != showHeight;
+  if (needed == Letterboxed()) return;
+  ReleaseFramebuffer();
+  if (!needed) return;
+  glGenRenderbuffers(1, &colourBuffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, showWidth, showHeight);
+  glGenRenderbuffers(1, &depthBuffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, depthBits > 16 ? GL_DEPTH_COMPONENT24 : GL_DEPTH_COMPONENT16,
+                        showWidth, showHeight);
+  glGenFramebuffers(1, &fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
+  // Draw straight to the window rather than into nothing.
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) ReleaseFramebuffer();
+}
+
+void GlfwWindow::ReleaseFramebuffer() {
+  if (!Letterboxed()) return;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glDeleteFramebuffers(1, &fbo);
+  glDeleteRenderbuffers(1, &colourBuffer);
+  glDeleteRenderbuffers(1, &depthBuffer);
+  fbo = colourBuffer = depthBuffer = 0;
+}
+
+GlfwWindow::Rect GlfwWindow::ShownRect(int fbWidth, int fbHeight) const {
+  // Largest centred rectangle of the show's aspect that fits the framebuffer.
+  Rect r{0, 0, fbWidth, fbWidth * showHeight / showWidth};
+  if (r.height > fbHeight) {
+    r.height = fbHeight;
+    r.width = fbHeight * showWidth / showHeight;
+  }
+  r.x = (fbWidth - r.width) / 2;
+  r.y = (fbHeight - r.height) / 2;
+  return r;
+}
+
+void GlfwWindow::Present() {
+  int fbWidth = 0, fbHeight = 0;
+  glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
+  Rect r = ShownRect(fbWidth, fbHeight);
+
+  GLfloat clear[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  glDisable(GL_SCISSOR_TEST);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+  glBlitFramebuffer(0, 0, showWidth, showHeight, r.x, r.y, r.x + r.width, r.y + r.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+  glfwSwapBuffers(window);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glClearColor(clear[0], clear[1], clear[2], clear[3]);
+  if (scissor) glEnable(GL_SCISSOR_TEST);
+}
+
+void GlfwWindow::Close() {
+  if (window != nullptr) {
+    ReleaseFramebuffer();
+    glfwDestroyWindow(window);
+    window = nullptr;
+  }
+  if (initialised) glfwTerminate();
+  initialised = false;
+}
+
+double GlfwWindow::Time() { return glfwGetTime(); }
+
+void GlfwWindow::SetTime(double seconds) { glfwSetTime(seconds); }
+
+void GlfwWindow::SetStickyKeys(bool on) {
+  if (window != nullptr) glfwSetInputMode(window, GLFW_STICKY_KEYS, on ? GLFW_TRUE : GLFW_FALSE);
+}
+
+void GlfwWindow::SetSwapInterval(int interval) {
+  if (window != nullptr) glfwSwapInterval(interval);
+}
+
+bool GlfwWindow::KeyDown(int key) {
+  return window != nullptr && glfwGetKey(window, GlfwKey(key)) == GLFW_PRESS;
+}
+
+bool GlfwWindow::IsOpen() { return window != nullptr && !glfwWindowShouldClose(window); }
+
+void GlfwWindow::Swap() {
+  if (window == nullptr) return;
+  if (Letterboxed())
+    Present();
+  else
+    glfwSwapBuffers(window);
+  glfwPollEvents();
+  FitFramebuffer();
+}
+
+void GlfwWindow::SetTitle(const char* title) {
+  if (window != nullptr) glfwSetWindowTitle(window, title);
+}
+
+void GlfwWindow::WindowSize(int* width, int* height) {
+  *width = showWidth;
+  *height = showHeight;
+}
+
+void GlfwWindow::MousePos(int* x, int* y) {
+  double cx = 0.0, cy = 0.0;
+  int winWidth = 1, winHeight = 1, fbWidth = 1, fbHeight = 1;
+  if (window != nullptr) {
+    glfwGetCursorPos(window, &cx, &cy);
+    glfwGetWindowSize(window, &winWidth, &winHeight);
+    glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
+  }
+  if (winWidth <= 0 || winHeight <= 0 || fbWidth <= 0 || fbHeight <= 0) {
+    *x = *y = 0;
+    return;
+  }
+  // Cursor in framebuffer pixels, then in the show's pixels of the shown rectangle.
+  double fx = cx * fbWidth / winWidth, fy = cy * fbHeight / winHeight;
+  // The rectangle's y runs up from the bottom; the cursor's runs down from the top.
+  Rect r = ShownRect(fbWidth, fbHeight);
+  double top = fbHeight - (r.y + r.height);
+  *x = static_cast<int>((fx - r.x) * showWidth / r.width);
+  *y = static_cast<int>((fy - top) * showHeight / r.height);
+}
+
+}  // namespace platform

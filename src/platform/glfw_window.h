@@ -1,0 +1,55 @@
+// The live backend: a GLFW 3 window. When the full-screen framebuffer does
+// not come out at the show's size (no such screen mode, a scaled desktop),
+// each frame is drawn into a framebuffer object of the show's size and
+// presented scaled to fit, centred, with black bars.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+struct GLFWwindow;
+
+namespace platform {
+
+class GlfwWindow : public Backend {
+ public:
+  bool Init() override;
+  bool Open(int width, int height, int depthBits, int stencilBits, bool fullscreen) override;
+  const char* Error() const override { return error.c_str(); }
+  void Close() override;
+  double Time() override;
+  void SetTime(double seconds) override;
+  void SetStickyKeys(bool on) override;
+  void SetSwapInterval(int interval) override;
+  bool KeyDown(int key) override;
+  bool IsOpen() override;
+  void Swap() override;
+  void SetTitle(const char* title) override;
+  void WindowSize(int* width, int* height) override;
+  void MousePos(int* x, int* y) override;
+
+  // True while frames go through the scaling framebuffer object.
+  bool Letterboxed() const { return fbo != 0; }
+
+ private:
+  struct Rect {
+    int x, y, width, height;  // framebuffer pixels from the lower-left corner
+  };
+  Rect ShownRect(int fbWidth, int fbHeight) const;
+  void FitFramebuffer();
+  void ReleaseFramebuffer();
+  void Present();
+
+  GLFWwindow* window = nullptr;
+  bool initialised = false;
+  std::string error;
+  int showWidth = 0;   // the show's pixels
+  int showHeight = 0;
+  int depthBits = 16;
+  unsigned fbo = 0;
+  unsigned colourBuffer = 0;
+  unsigned depthBuffer = 0;
+};
+
+}  // namespace platform

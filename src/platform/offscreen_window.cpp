@@ -1,0 +1,109 @@
+// EGL surfaceless needs no window system at all: the context renders into
+// renderbuffers of our own, read back with glReadPixels.
+#include "platform/offscreen_window.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#define GL_GLEXT_PROTOTYPES
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+namespace platform {
+
+OffscreenWindow::~OffscreenWindow() { Close(); }
+
+bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
+  auto getPlatformDisplay =
+      reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+  EGLDisplay dpy = getPlatformDisplay != nullptr
+                       ? getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr)
+                       : EGL_NO_DISPLAY;
+  if (dpy == EGL_NO_DISPLAY || !eglInitialize(dpy, nullptr, nullptr)) {
+    error = "no EGL surfaceless display (is Mesa's libegl-mesa0 installed?)";
+    return false;
+  }
+  if (!eglBindAPI(EGL_OPENGL_API)) {
+    error = "EGL offers no desktop OpenGL";
+    eglTerminate(dpy);
+    return false;
+  }
+  const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                                  EGL_NONE};
+  EGLConfig config = nullptr;
+  EGLint count = 0;
+  if (!eglChooseConfig(dpy, configAttribs, &config, 1, &count) || count == 0) config = nullptr;
+  const EGLint contextAttribs[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                   EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+  EGLContext ctx = eglCreateContext(dpy, config, EGL_NO_CONTEXT, contextAttribs);
+  if (ctx == EGL_NO_CONTEXT || !eglMakeCurrent(dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, ctx)) {
+    error = "no compatibility-profile OpenGL context from EGL";
+    if (ctx != EGL_NO_CONTEXT) eglDestroyContext(dpy, ctx);
+    eglTerminate(dpy);
+    return false;
+  }
+  display = dpy;
+  context = ctx;
+  width = w;
+  height = h;
+
+  glGenRenderbuffers(1, &colourBuffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+  glGenRenderbuffers(1, &depthBuffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, depthBits > 16 ? GL_DEPTH_COMPONENT24 : GL_DEPTH_COMPONENT16, w, h);
+  glGenFramebuffers(1, &fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    error = "the offscreen framebuffer is incomplete";
+    Close();
+    return false;
+  }
+  glViewport(0, 0, w, h);
+  opened = true;
+  closeRequested = false;
+  return true;
+}
+
+void OffscreenWindow::Close() {
+  if (context == nullptr) return;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glDeleteFramebuffers(1, &fbo);
+  glDeleteRenderbuffers(1, &colourBuffer);
+  glDeleteRenderbuffers(1, &depthBuffer);
+  fbo = colourBuffer = depthBuffer = 0;
+  eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+  eglDestroyContext(display, context);
+  eglTerminate(display);
+  context = nullptr;
+  display = nullptr;
+  opened = false;
+}
+
+void OffscreenWindow::Swap() {
+  if (!opened) return;
+  glFlush();
+  ++swaps;
+  if (onSwap) onSwap();
+}
+
+void OffscreenWindow::WindowSize(int* w, int* h) {
+  *w = width;
+  *h = height;
+}
+
+void OffscreenWindow::MousePos(int* x, int* y) {
+  *x = mouseX;
+  *y = mouseY;
+}
+
+std::vector<unsigned char> OffscreenWindow::ReadPixels() const {
+  std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  return pixels;
+}
+
+}  // namespace platform

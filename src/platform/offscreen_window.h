@@ -1,0 +1,65 @@
+// The offscreen backend: a Mesa EGL surfaceless OpenGL context (no X server)
+// drawing into a framebuffer object of the show's size, with a clock that
+// moves only when set. The capture tool and the rendering tests run on it.
+#pragma once
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+class OffscreenWindow : public Backend {
+ public:
+  ~OffscreenWindow() override;
+
+  bool Init() override { return true; }
+  bool Open(int width, int height, int depthBits, int stencilBits, bool fullscreen) override;
+  const char* Error() const override { return error.c_str(); }
+  void Close() override;
+  double Time() override { return now; }
+  void SetTime(double seconds) override { now = seconds; }
+  void SetStickyKeys(bool) override {}
+  void SetSwapInterval(int) override {}
+  bool KeyDown(int key) override { return keysDown.count(key) != 0; }
+  bool IsOpen() override { return opened && !closeRequested; }
+  void Swap() override;
+  void SetTitle(const char* t) override { title = t; }
+  void WindowSize(int* w, int* h) override;
+  void MousePos(int* x, int* y) override;
+
+  // Reads the framebuffer as tightly packed RGBA rows, bottom row first.
+  std::vector<unsigned char> ReadPixels() const;
+
+  // What tests and the capture tool steer.
+  void PressKey(int key) { keysDown.insert(key); }
+  void ReleaseKey(int key) { keysDown.erase(key); }
+  void RequestClose() { closeRequested = true; }
+  void SetMousePos(int x, int y) { mouseX = x, mouseY = y; }
+
+  std::string title;
+  int swaps = 0;
+  // Called at each swap with the frame still bound for reading.
+  std::function<void()> onSwap;
+
+ private:
+  void* display = nullptr;  // EGLDisplay
+  void* context = nullptr;  // EGLContext
+  unsigned fbo = 0;
+  unsigned colourBuffer = 0;
+  unsigned depthBuffer = 0;
+  int width = 0;
+  int height = 0;
+  bool opened = false;
+  bool closeRequested = false;
+  double now = 0.0;
+  int mouseX = 0;
+  int mouseY = 0;
+  std::set<int> keysDown;
+  std::string error;
+};
+
+}  // namespace platform

@@ -1,0 +1,66 @@
+// Routes the GLFW 2-style calls to the current backend.
+#include "platform/platform.h"
+
+#include <cstdlib>
+
+#include "foundation/debug.h"
+#include "platform/glfw_window.h"
+
+namespace platform {
+
+namespace {
+
+Backend* current = nullptr;
+
+}  // namespace
+
+void UseBackend(Backend* backend) { current = backend; }
+
+Backend& CurrentBackend() {
+  if (current == nullptr) {
+    static GlfwWindow live;
+    current = &live;
+  }
+  return *current;
+}
+
+int Init() { return CurrentBackend().Init() ? 1 : 0; }
+
+int OpenWindow(int width, int height, int, int, int, int, int depthBits, int stencilBits, int mode) {
+  Backend& backend = CurrentBackend();
+  if (!backend.Open(width, height, depthBits, stencilBits, mode == FULLSCREEN)) {
+    Log::Msg("cannot open the show window: %s", backend.Error());
+    Log::End();
+    std::exit(1);
+  }
+  return 1;
+}
+
+void Enable(int token) {
+  if (token == STICKY_KEYS) CurrentBackend().SetStickyKeys(true);
+}
+
+void SwapInterval(int interval) { CurrentBackend().SetSwapInterval(interval); }
+
+double GetTime() { return CurrentBackend().Time(); }
+
+void SetTime(double seconds) { CurrentBackend().SetTime(seconds); }
+
+int GetKey(int key) { return CurrentBackend().KeyDown(key) ? PRESS : RELEASE; }
+
+int GetWindowParam(int param) {
+  if (param == OPENED) return CurrentBackend().IsOpen() ? 1 : 0;
+  return 0;
+}
+
+void SwapBuffers() { CurrentBackend().Swap(); }
+
+void SetWindowTitle(const char* title) { CurrentBackend().SetTitle(title); }
+
+void GetWindowSize(int* width, int* height) { CurrentBackend().WindowSize(width, height); }
+
+void GetMousePos(int* x, int* y) { CurrentBackend().MousePos(x, y); }
+
+void Terminate() { CurrentBackend().Close(); }
+
+}  // namespace platform

@@ -1,0 +1,68 @@
+// The window, timer and input calls the show makes, in the shape of the
+// GLFW 2 interface. Each call goes to the current backend: the live GLFW 3
+// window or an offscreen context with a virtual clock (capture, tests).
+#pragma once
+
+namespace platform {
+
+// Window modes of OpenWindow.
+constexpr int WINDOW = 0x00010001;
+constexpr int FULLSCREEN = 0x00010002;
+// Parameter of GetWindowParam: non-zero while the window is open.
+constexpr int OPENED = 0x00020001;
+// Token of Enable: a press is reported by the next GetKey even if released since.
+constexpr int STICKY_KEYS = 0x00030002;
+// Key codes of GetKey.
+constexpr int KEY_ESC = 257;
+constexpr int KEY_F1 = 258;
+// Results of GetKey.
+constexpr int RELEASE = 0;
+constexpr int PRESS = 1;
+
+// What a frontend plugs in. Times are seconds; sizes and positions are the
+// show's own pixels (800 x 600 whatever the screen).
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual bool Init() = 0;
+  // False when no window or context can be made; Error() then says why.
+  virtual bool Open(int width, int height, int depthBits, int stencilBits, bool fullscreen) = 0;
+  virtual const char* Error() const = 0;
+  virtual void Close() = 0;
+  virtual double Time() = 0;
+  virtual void SetTime(double seconds) = 0;
+  virtual void SetStickyKeys(bool on) = 0;
+  virtual void SetSwapInterval(int interval) = 0;
+  virtual bool KeyDown(int key) = 0;
+  virtual bool IsOpen() = 0;
+  virtual void Swap() = 0;
+  virtual void SetTitle(const char* title) = 0;
+  virtual void WindowSize(int* width, int* height) = 0;
+  virtual void MousePos(int* x, int* y) = 0;
+};
+
+// Makes backend the target of every call below; it stays owned by the caller.
+// Without one, the calls go to the live GLFW window.
+void UseBackend(Backend* backend);
+Backend& CurrentBackend();
+
+int Init();
+// Opens the show's window; when that is impossible, logs why and exits with status 1.
+int OpenWindow(int width, int height, int redBits, int greenBits, int blueBits, int alphaBits,
+               int depthBits, int stencilBits, int mode);
+void Enable(int token);
+void SwapInterval(int interval);
+// Seconds since Init (or since the last SetTime).
+double GetTime();
+void SetTime(double seconds);
+int GetKey(int key);
+int GetWindowParam(int param);
+// Presents the frame, then polls input events.
+void SwapBuffers();
+void SetWindowTitle(const char* title);
+void GetWindowSize(int* width, int* height);
+// Mouse position in window pixels from the upper-left corner.
+void GetMousePos(int* x, int* y);
+void Terminate();
+
+}  // namespace platform
