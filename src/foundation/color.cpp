@@ -1,4 +1,5 @@
-// Named colours, constructed before main in the order WHITE, BLACK, RED, GREEN, BLUE.
+// Named colours. The constexpr constructor makes them constant-initialised,
+// so they hold their values before any code, static initialisers included, reads them.
 #include "foundation/color.h"
 
 static_assert(sizeof(RGBA) == sizeof(void*) + 4 * sizeof(float), "RGBA holds a vptr and four floats");

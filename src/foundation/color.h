@@ -5,8 +5,8 @@
 
 class RGBA {
  public:
-  RGBA() = default;
-  RGBA(float r, float g, float b, float a) : r(r), g(g), b(b), a(a) {}
+  constexpr RGBA() = default;
+  constexpr RGBA(float r, float g, float b, float a) : r(r), g(g), b(b), a(a) {}
   RGBA(const RGBA&) = default;
   RGBA& operator=(const RGBA&) = default;
   virtual ~RGBA() = default;

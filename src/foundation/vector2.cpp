@@ -1,4 +1,5 @@
-// Named constants of Vector2, in their order of construction.
+// Named constants of Vector2, constant-initialised so they hold their values
+// before any code, static initialisers included, reads them.
 #include "foundation/vector2.h"
 
 #include <type_traits>

@@ -6,8 +6,8 @@ struct Vector2 {
   float x = 0.0f;
   float y = 0.0f;
 
-  Vector2() = default;
-  Vector2(float x, float y) : x(x), y(y) {}
+  constexpr Vector2() = default;
+  constexpr Vector2(float x, float y) : x(x), y(y) {}
 
   static const Vector2 XAXIS;
   static const Vector2 YAXIS;

@@ -1,4 +1,5 @@
-// Named constants of Vector3, in their order of construction.
+// Named constants of Vector3, constant-initialised so they hold their values
+// before any code, static initialisers included, reads them.
 #include "foundation/vector3.h"
 
 #include <cstddef>

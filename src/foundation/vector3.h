@@ -8,8 +8,8 @@ struct Vector3 {
   float y = 0.0f;
   float z = 0.0f;
 
-  Vector3() = default;
-  Vector3(float x, float y, float z) : x(x), y(y), z(z) {}
+  constexpr Vector3() = default;
+  constexpr Vector3(float x, float y, float z) : x(x), y(y), z(z) {}
 
   static const Vector3 XAXIS;
   static const Vector3 YAXIS;
