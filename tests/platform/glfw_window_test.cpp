@@ -1,0 +1,114 @@
+// The live GLFW backend on a private Xvfb server whose screen has no 800 x 600
+// mode: frames go through the scaling framebuffer, centred with black bars,
+// while the show still sees 800 x 600.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/glfw_window.h"
+#include "platform/platform.h"
+#include "support/xvfb.h"
+
+#include <X11/Xlib.h>  // after gtest: Xlib defines macros such as None and Bool
+#include <X11/Xutil.h>
+
+namespace {
+
+// Colour of a pixel of the root window, 0xRRGGBB.
+unsigned long RootPixel(Display* x, int px, int py) {
+  XImage* image = XGetImage(x, DefaultRootWindow(x), px, py, 1, 1, AllPlanes, ZPixmap);
+  unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+  XDestroyImage(image);
+  return pixel;
+}
+
+void DrawWhiteFrame() {
+  glViewport(0, 0, 800, 600);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, 800, 0, 600, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glColor3f(1.0f, 1.0f, 1.0f);
+  glRectf(0.0f, 0.0f, 800.0f, 600.0f);
+}
+
+}  // namespace
+
+TEST(GlfwWindow, ScalesTheShowIntoAWiderScreenWithBlackBars) {
+  XvfbServer server("1280x720x24");
+  ASSERT_TRUE(server.Running());
+  setenv("DISPLAY", server.display.c_str(), 1);
+
+  platform::GlfwWindow window;
+  platform::UseBackend(&window);
+  ASSERT_EQ(platform::Init(), 1);
+  platform::OpenWindow(800, 600, 0, 0, 0, 0, 16, 0, platform::FULLSCREEN);
+  // The window reaches the screen's size once its configure events arrive.
+  for (int i = 0; i < 50 && !window.Letterboxed(); ++i) {
+    DrawWhiteFrame();
+    platform::SwapBuffers();
+  }
+  ASSERT_TRUE(window.Letterboxed());
+  int w = 0, h = 0;
+  platform::GetWindowSize(&w, &h);
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
+  GLint depthBits = 0;
+  glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+  EXPECT_EQ(depthBits, 16);
+
+  DrawWhiteFrame();
+  platform::SwapBuffers();
+  glFinish();
+  Display* x = XOpenDisplay(server.display.c_str());
+  ASSERT_NE(x, nullptr);
+  // 720 rows of 4:3 are 960 columns, centred: bars of 160 columns each side.
+  EXPECT_EQ(RootPixel(x, 640, 360), 0xFFFFFFu);
+  EXPECT_EQ(RootPixel(x, 170, 10), 0xFFFFFFu);
+  EXPECT_EQ(RootPixel(x, 1110, 710), 0xFFFFFFu);
+  EXPECT_EQ(RootPixel(x, 150, 360), 0u);
+  EXPECT_EQ(RootPixel(x, 1130, 360), 0u);
+
+  // The cursor maps into the show's pixels of the shown rectangle.
+  XWarpPointer(x, 0, DefaultRootWindow(x), 0, 0, 0, 0, 640, 360);
+  XSync(x, False);
+  platform::SwapBuffers();
+  int mx = -1, my = -1;
+  platform::GetMousePos(&mx, &my);
+  EXPECT_NEAR(mx, 400, 1);
+  EXPECT_NEAR(my, 300, 1);
+  XWarpPointer(x, 0, DefaultRootWindow(x), 0, 0, 0, 0, 160, 0);
+  XSync(x, False);
+  platform::SwapBuffers();
+  platform::GetMousePos(&mx, &my);
+  EXPECT_NEAR(mx, 0, 1);
+  EXPECT_NEAR(my, 0, 1);
+  XCloseDisplay(x);
+
+  platform::Terminate();
+  platform::UseBackend(nullptr);
+}
+
+TEST(GlfwWindow, FillsAScreenOfTheShowsOwnSizeDirectly) {
+  XvfbServer server("800x600x24");
+  ASSERT_TRUE(server.Running());
+  setenv("DISPLAY", server.display.c_str(), 1);
+
+  platform::GlfwWindow window;
+  platform::UseBackend(&window);
+  ASSERT_EQ(platform::Init(), 1);
+  platform::OpenWindow(800, 600, 0, 0, 0, 0, 16, 0, platform::FULLSCREEN);
+  for (int i = 0; i < 10; ++i) {
+    DrawWhiteFrame();
+    platform::SwapBuffers();
+  }
+  EXPECT_FALSE(window.Letterboxed());
+  EXPECT_NE(platform::GetWindowParam(platform::OPENED), 0);
+  platform::Terminate();
+  EXPECT_EQ(platform::GetWindowParam(platform::OPENED), 0);
+  platform::UseBackend(nullptr);
+}

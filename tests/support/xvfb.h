@@ -1,0 +1,129 @@
+// Test helpers for the real window and the real binary: a private Xvfb
+// server of a chosen screen size, child processes with their own
+// environment, and xdotool queries against that server.
+#pragma once
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+class XvfbServer {
+ public:
+  // screen is Xvfb's "WIDTHxHEIGHTxDEPTH".
+  explicit XvfbServer(const std::string& screen) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid = fork();
+    if (pid == 0) {
+      close(fds[0]);
+      std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    // Xvfb may write the number and its newline separately, and dies if the
+    // pipe is closed before the newline: read up to it.
+    std::string number;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (c == '\n' && !number.empty()) display = ":" + number;
+  }
+  ~XvfbServer() {
+    if (pid > 0) {
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+  XvfbServer(const XvfbServer&) = delete;
+  XvfbServer& operator=(const XvfbServer&) = delete;
+
+  bool Running() const { return !display.empty(); }
+
+  pid_t pid = -1;
+  std::string display;  // ":N", empty when the server did not start
+};
+
+// A child process: program with argv, in directory dir, with DISPLAY set
+// (or removed when display is empty), stdout and stderr to files in dir.
+class ChildProcess {
+ public:
+  ChildProcess(const std::vector<std::string>& argv, const std::string& dir, const std::string& display) {
+    pid = fork();
+    if (pid == 0) {
+      if (chdir(dir.c_str()) != 0) _exit(126);
+      if (display.empty()) {
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+      } else {
+        setenv("DISPLAY", display.c_str(), 1);
+      }
+      if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(126);
+      std::vector<char*> args;
+      for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+      args.push_back(nullptr);
+      execv(args[0], args.data());
+      _exit(127);
+    }
+  }
+  ~ChildProcess() {
+    if (pid > 0 && !exited) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Waits up to seconds; the exit status, or -1 if still running or killed by a signal.
+  int Wait(double seconds) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!exited) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        exited = true;
+        exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        break;
+      }
+      if (std::chrono::steady_clock::now() > end) return -1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return exitStatus;
+  }
+
+  pid_t pid = -1;
+  bool exited = false;
+  int exitStatus = -1;
+};
+
+// Output of a shell command run against display, trailing newline removed.
+inline std::string RunOn(const std::string& display, const std::string& command) {
+  std::string full = "DISPLAY=" + display + " " + command + " 2>/dev/null";
+  FILE* pipe = popen(full.c_str(), "r");
+  if (pipe == nullptr) return {};
+  std::string out;
+  char buf[256];
+  while (fgets(buf, sizeof buf, pipe)) out += buf;
+  pclose(pipe);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+// Polls until a window whose name matches pattern exists; its id, or empty.
+inline std::string WaitForWindow(const std::string& display, const std::string& pattern, double seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    std::string id = RunOn(display, "xdotool search --name '" + pattern + "' | head -n 1");
+    if (!id.empty()) return id;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return {};
+}
