@@ -1,0 +1,160 @@
+// Builds triangle meshes in named groups with smooth per-vertex normals and
+// writes them as .mesh text files (fields split at single blanks).
+#include "mesh_builder.h"
+
+#include <cmath>
+#include <cstdio>
+
+P3 operator+(P3 a, P3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+P3 operator-(P3 a, P3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+P3 operator*(P3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+P3 operator*(double s, P3 a) { return a * s; }
+double Dot(P3 a, P3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+P3 Cross(P3 a, P3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+double Length(P3 a) { return std::sqrt(Dot(a, a)); }
+
+P3 Normalized(P3 a, P3 fallback) {
+  const double len = Length(a);
+  return len > 1e-12 ? a * (1.0 / len) : fallback;
+}
+
+P3 Rotated(P3 a, P3 axis, double angle) {
+  const double c = std::cos(angle);
+  const double s = std::sin(angle);
+  return a * c + Cross(axis, a) * s + axis * (Dot(axis, a) * (1.0 - c));
+}
+
+void MeshGroup3::AddPatch(const Surface& s, int columns, int rows, bool wrapU) {
+  const size_t firstVertex = vertices.size();
+  const size_t firstTriangle = triangles.size();
+  const int stride = wrapU ? columns : columns + 1;
+  for (int row = 0; row <= rows; ++row) {
+    for (int col = 0; col < stride; ++col) {
+      vertices.push_back(s(static_cast<double>(col) / columns, static_cast<double>(row) / rows));
+    }
+  }
+  const int base = static_cast<int>(firstVertex);
+  for (int row = 0; row < rows; ++row) {
+    for (int col = 0; col < columns; ++col) {
+      const int next = (col + 1) % stride;
+      const int a = base + row * stride + col;
+      const int b = base + row * stride + next;
+      const int c = base + (row + 1) * stride + col;
+      const int d = base + (row + 1) * stride + next;
+      triangles.push_back({a, b, d});
+      triangles.push_back({a, d, c});
+    }
+  }
+  SmoothNormals(firstVertex, firstTriangle);
+}
+
+void MeshGroup3::AddSheet(const Surface& s, int columns, int rows, double thickness, bool wrapU) {
+  const size_t frontVertex = vertices.size();
+  AddPatch(s, columns, rows, wrapU);
+  const size_t frontEnd = vertices.size();
+  const size_t backTriangle = triangles.size();
+  const int offset = static_cast<int>(frontEnd - frontVertex);
+  for (size_t i = frontVertex; i < frontEnd; ++i) {
+    vertices.push_back(vertices[i] - normals[i] * thickness);
+    normals.push_back(normals[i] * -1.0);
+  }
+  for (size_t t = backTriangle - static_cast<size_t>(2 * columns * rows); t < backTriangle; ++t) {
+    const std::array<int, 3> f = triangles[t];
+    triangles.push_back({f[0] + offset, f[2] + offset, f[1] + offset});
+  }
+}
+
+void MeshGroup3::AddTube(const Curve& c, const std::function<double(double)>& radius, int sides,
+                         int segments) {
+  // Frames carried along the curve by parallel transport, so the tube does not twist.
+  std::vector<P3> centre(segments + 1);
+  std::vector<P3> tangent(segments + 1);
+  for (int i = 0; i <= segments; ++i) centre[i] = c(static_cast<double>(i) / segments);
+  for (int i = 0; i <= segments; ++i) {
+    const P3 ahead = centre[i < segments ? i + 1 : i];
+    const P3 behind = centre[i > 0 ? i - 1 : i];
+    tangent[i] = Normalized(ahead - behind);
+  }
+  std::vector<P3> side(segments + 1);
+  P3 start = std::fabs(tangent[0].y) < 0.9 ? P3{0.0, 1.0, 0.0} : P3{1.0, 0.0, 0.0};
+  side[0] = Normalized(Cross(tangent[0], start));
+  for (int i = 1; i <= segments; ++i) {
+    const P3 axis = Cross(tangent[i - 1], tangent[i]);
+    const double sine = Length(axis);
+    side[i] = sine > 1e-9 ? Rotated(side[i - 1], axis * (1.0 / sine),
+                                    std::atan2(sine, Dot(tangent[i - 1], tangent[i])))
+                          : side[i - 1];
+  }
+  // Rows: a closing point at each end, rings in between.
+  const Surface tube = [&](double u, double v) {
+    const int i = static_cast<int>(std::lround(v * (segments + 2)));
+    if (i == 0) return centre[0] - tangent[0] * (radius(0.0) * 0.5);
+    if (i == segments + 2) return centre[segments] + tangent[segments] * (radius(1.0) * 0.5);
+    const int k = i - 1;
+    const P3 up = Cross(tangent[k], side[k]);
+    const double angle = u * 2.0 * 3.14159265358979323846;
+    const double r = radius(static_cast<double>(k) / segments);
+    return centre[k] + (side[k] * std::cos(angle) + up * std::sin(angle)) * r;
+  };
+  AddPatch(tube, sides, segments + 2, true);
+}
+
+void MeshGroup3::SmoothNormals(size_t firstVertex, size_t firstTriangle) {
+  std::vector<P3> sum(vertices.size() - firstVertex);
+  for (size_t t = firstTriangle; t < triangles.size(); ++t) {
+    const std::array<int, 3>& f = triangles[t];
+    // Area-weighted face normal, added to each corner.
+    const P3 n = Cross(vertices[f[1]] - vertices[f[0]], vertices[f[2]] - vertices[f[0]]);
+    for (int k = 0; k < 3; ++k) sum[f[k] - firstVertex] = sum[f[k] - firstVertex] + n;
+  }
+  normals.resize(firstVertex);
+  for (const P3& n : sum) normals.push_back(Normalized(n));
+}
+
+MeshGroup3& MeshBuilder::Group(const std::string& name, P3 colour) {
+  groups.emplace_back(name, colour);
+  return groups.back();
+}
+
+int MeshBuilder::TriangleCount() const {
+  size_t count = 0;
+  for (const MeshGroup3& g : groups) count += g.triangles.size();
+  return static_cast<int>(count);
+}
+
+namespace {
+
+// Four decimals, and never "-0.0000", which reads the same but differs in bytes.
+void PutNumber(FILE* out, double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4f", value);
+  std::fputs(std::string(text) == "-0.0000" ? "0.0000" : text, out);
+}
+
+void PutTriple(FILE* out, const char* keyword, P3 p) {
+  std::fputs(keyword, out);
+  for (double value : {p.x, p.y, p.z}) {
+    std::fputc(' ', out);
+    PutNumber(out, value);
+  }
+  std::fputc('\n', out);
+}
+
+}  // namespace
+
+bool MeshBuilder::Write(const std::string& path) const {
+  FILE* out = std::fopen(path.c_str(), "w");
+  if (!out) {
+    std::fprintf(stderr, "zarv-bake: cannot write \"%s\"\n", path.c_str());
+    return false;
+  }
+  for (const MeshGroup3& g : groups) {
+    std::fprintf(out, "g %s\n", g.name.c_str());
+    PutTriple(out, "col", g.colour);
+    for (const P3& v : g.vertices) PutTriple(out, "v", v);
+    for (const P3& n : g.normals) PutTriple(out, "vn", n);
+    for (const std::array<int, 3>& f : g.triangles) std::fprintf(out, "f %d %d %d\n", f[0], f[1], f[2]);
+  }
+  const bool ok = std::ferror(out) == 0;
+  return (std::fclose(out) == 0) && ok;
+}

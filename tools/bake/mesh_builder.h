@@ -1,0 +1,68 @@
+// Builds triangle meshes in named groups from parametric patches (sheets,
+// surfaces of revolution, tubes along curves) with smooth per-vertex normals,
+// and writes them as the show's .mesh text files.
+#pragma once
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct P3 {
+  double x = 0.0;
+  double y = 0.0;
+  double z = 0.0;
+};
+
+P3 operator+(P3 a, P3 b);
+P3 operator-(P3 a, P3 b);
+P3 operator*(P3 a, double s);
+P3 operator*(double s, P3 a);
+double Dot(P3 a, P3 b);
+P3 Cross(P3 a, P3 b);
+double Length(P3 a);
+// a scaled to unit length; fallback when a has (almost) no length.
+P3 Normalized(P3 a, P3 fallback = {0.0, 1.0, 0.0});
+// a turned by angle (radians) about the unit axis, right-handed.
+P3 Rotated(P3 a, P3 axis, double angle);
+
+// A point of a patch at parameters u, v in [0, 1].
+using Surface = std::function<P3(double u, double v)>;
+// A point of a curve at parameter t in [0, 1].
+using Curve = std::function<P3(double t)>;
+
+class MeshGroup3 {
+ public:
+  MeshGroup3(const std::string& name, P3 colour) : name(name), colour(colour) {}
+
+  // A grid of (columns + 1) x (rows + 1) points over u (columns) and v (rows);
+  // wrapU joins the last column to the first. Faces point along dS/du x dS/dv.
+  void AddPatch(const Surface& s, int columns, int rows, bool wrapU);
+  // A thin two-sided leaf or petal: the patch and, thickness behind it, the
+  // same patch facing the other way, so both sides light up facing the light.
+  void AddSheet(const Surface& s, int columns, int rows, double thickness, bool wrapU = false);
+  // A closed tube of the given number of sides around a curve, radius(t)
+  // wide, with both ends closed by a point.
+  void AddTube(const Curve& c, const std::function<double(double)>& radius, int sides, int segments);
+
+  std::string name;
+  P3 colour;  // diffuse colour, components 0..1
+  std::vector<P3> vertices;
+  std::vector<P3> normals;  // one per vertex, unit length
+  std::vector<std::array<int, 3>> triangles;
+
+ private:
+  // Smooth normals for vertices [firstVertex, end) from triangles [firstTriangle, end).
+  void SmoothNormals(size_t firstVertex, size_t firstTriangle);
+};
+
+class MeshBuilder {
+ public:
+  MeshGroup3& Group(const std::string& name, P3 colour);
+  int TriangleCount() const;
+  // Writes the groups in order: g, col, every v, every vn, every f; false on failure.
+  bool Write(const std::string& path) const;
+
+  std::deque<MeshGroup3> groups;  // a deque, so a group handed out stays put as more are added
+};
