@@ -1,0 +1,282 @@
+// Playback over SDL2 audio, with mpg123 decoding inside the device callback;
+// the silent stand-in when no device opens; the offline reader. All three
+// feed the same analyser with the mono mix of the same decoded frames, so the
+// spectrum depends on the position only.
+#include "music/music.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cassert>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "foundation/debug.h"
+#include "music/mp3stream.h"
+#include "music/playedring.h"
+#include "music/spectrum.h"
+#include "music/streamwindow.h"
+
+namespace {
+
+constexpr int RATE = Mp3Stream::RATE;
+constexpr int CHANNELS = Mp3Stream::CHANNELS;
+constexpr int WINDOW = SpectrumAnalyser::SIZE;
+constexpr int BANDS = SpectrumAnalyser::BANDS;
+// The device buffer: 23 ms, short enough for the picture to follow the sound.
+constexpr int DEVICE_FRAMES = 1024;
+// Reads of the played ring per call before the main thread settles for
+// silence; a read fails only if the main thread stalled in mid-copy.
+constexpr int RING_ATTEMPTS = 4;
+
+enum class Output { NONE, DEVICE, SILENT, OFFLINE };
+
+struct MusicState {
+  // Set up by MusicInit, torn down by MusicDone.
+  bool enabled = false;  // an output is up: device, silent stand-in or offline
+  bool playing = false;  // the stream is open and was started
+  Output output = Output::NONE;
+  bool sdlAudio = false;  // SDL's audio subsystem was started here
+  SDL_AudioDeviceID device = 0;
+
+  // Settings for the next MusicInit.
+  bool offline = false;
+  double (*clock)() = nullptr;  // seconds; null: the monotonic clock
+
+  // While the device plays, only the audio thread touches the stream;
+  // otherwise only the main thread does.
+  Mp3Stream stream;
+
+  // Device output. The audio thread writes these; the main thread only
+  // reads them or posts a seek.
+  PlayedRing played;
+  std::atomic<int64_t> seekRequest{-1};  // frame to seek to before the next block, or -1
+  std::atomic<int64_t> lastBlockNs{0};   // monotonic clock when the last block was handed over
+
+  // Silent output: the position is startFrame plus the clock's advance since
+  // startTime.
+  double startTime = 0.0;
+  int64_t startFrame = 0;
+  // Offline output: the position asked for.
+  int64_t offlineFrame = 0;
+  // Decoding for the silent and offline outputs.
+  StreamWindow window;
+
+  SpectrumAnalyser analyser;
+  float samples[WINDOW] = {};
+  float bands[BANDS] = {};
+  bool testSpectrum = false;
+  float testBands[BANDS] = {};
+};
+
+// Never destroyed: a fatal report ends the process without MusicDone, and the
+// audio thread may still be running the callback while statics are destroyed.
+MusicState& music = *new MusicState;
+
+int64_t MonotonicNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+double Now() { return music.clock != nullptr ? music.clock() : MonotonicNs() * 1e-9; }
+
+// Seconds to frames; anything beyond a day (or not a number) is taken as the
+// nearest sane value.
+int64_t FrameAt(double seconds) {
+  constexpr double DAY = 86400.0;
+  if (std::isnan(seconds)) seconds = 0.0;
+  return std::llround(std::clamp(seconds, -DAY, DAY) * RATE);
+}
+
+void FillDevice(void*, Uint8* bytes, int length) {
+  float* out = reinterpret_cast<float*>(bytes);
+  const int frames = length / static_cast<int>(CHANNELS * sizeof(float));
+  const int64_t seek = music.seekRequest.exchange(-1, std::memory_order_acquire);
+  if (seek >= 0) music.stream.Seek(seek);
+  const int64_t position = music.stream.Tell();
+  const int got = music.stream.Read(out, frames);
+  std::fill(out + got * CHANNELS, out + frames * CHANNELS, 0.0f);
+  const int64_t first = music.played.Written();
+  music.played.Begin(frames);
+  for (int i = 0; i < frames; ++i) {
+    music.played.Put(first + i, 0.5f * (out[2 * i] + out[2 * i + 1]), position + std::min(i + 1, got));
+  }
+  music.played.Commit(frames);
+  music.lastBlockNs.store(MonotonicNs(), std::memory_order_relaxed);
+}
+
+// The device is opened paused; false (with SDL's reason logged) when there
+// is none to be had.
+bool OpenDevice() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    Log::Msg(std::string(SDL_GetError()));
+    return false;
+  }
+  music.played.Reset();
+  music.seekRequest.store(-1);
+  music.lastBlockNs.store(0);
+  SDL_AudioSpec wanted = {};
+  wanted.freq = RATE;
+  wanted.format = AUDIO_F32SYS;
+  wanted.channels = CHANNELS;
+  wanted.samples = DEVICE_FRAMES;
+  wanted.callback = FillDevice;
+  SDL_AudioSpec obtained = {};
+  // No changes allowed: SDL converts to whatever the device really takes.
+  music.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+  if (music.device == 0) {
+    Log::Msg(std::string(SDL_GetError()));
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  music.sdlAudio = true;
+  return true;
+}
+
+// The frame of the played ring being heard now. A block handed over waits
+// behind the one playing, so the one before last started sounding at the
+// last hand-over.
+int64_t AudibleFrame(int64_t written) {
+  const int64_t sinceBlock =
+      (MonotonicNs() - music.lastBlockNs.load(std::memory_order_relaxed)) * RATE / 1000000000;
+  return written - 2 * DEVICE_FRAMES + std::clamp<int64_t>(sinceBlock, 0, DEVICE_FRAMES);
+}
+
+// The stream frame being heard now, on the silent or offline output.
+int64_t StreamFrame() {
+  if (music.output == Output::OFFLINE) return music.offlineFrame;
+  return music.startFrame + FrameAt(std::max(0.0, Now() - music.startTime));
+}
+
+// Fills music.samples with the mono mix of the WINDOW frames heard last.
+void ReadHeard() {
+  if (music.output != Output::DEVICE) {
+    music.window.Read(music.stream, StreamFrame(), WINDOW, music.samples);
+    return;
+  }
+  int64_t position = 0;
+  for (int attempt = 0; attempt < RING_ATTEMPTS; ++attempt) {
+    if (music.played.Read(AudibleFrame(music.played.Written()), WINDOW, music.samples, &position)) return;
+  }
+  std::fill(music.samples, music.samples + WINDOW, 0.0f);
+}
+
+}  // namespace
+
+bool MusicInit(const char* name) {
+  assert(name != nullptr && "MusicInit needs a file name");
+  assert(!music.enabled && "MusicInit called twice without MusicDone");
+  music.playing = false;
+  if (music.offline) {
+    music.output = Output::OFFLINE;
+  } else if (OpenDevice()) {
+    music.output = Output::DEVICE;
+  } else {
+    music.output = Output::SILENT;
+  }
+  music.enabled = true;
+
+  std::string reason;
+  if (!music.stream.Open(name, &reason)) {
+    Log::Msg("Cannot play music file %s: %s", name, reason.c_str());
+    return false;
+  }
+  music.window.Reset();
+  switch (music.output) {
+    case Output::DEVICE:
+      SDL_PauseAudioDevice(music.device, 0);
+      break;
+    case Output::SILENT:
+      music.startTime = Now();
+      music.startFrame = 0;
+      break;
+    default:
+      break;
+  }
+  music.playing = true;
+  return true;
+}
+
+void MusicDone() {
+  if (!music.enabled) return;
+  // Paused first: from then on the callback no longer runs and the stream
+  // is the main thread's to close.
+  if (music.playing && music.output == Output::DEVICE) SDL_PauseAudioDevice(music.device, 1);
+  music.playing = false;
+  music.stream.Close();
+  if (music.device != 0) {
+    SDL_CloseAudioDevice(music.device);
+    music.device = 0;
+  }
+  if (music.sdlAudio) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    music.sdlAudio = false;
+  }
+  music.output = Output::NONE;
+  music.enabled = false;
+}
+
+float* MusicGetSpectrum() {
+  if (music.testSpectrum) {
+    std::memcpy(music.bands, music.testBands, sizeof music.bands);
+    return music.bands;
+  }
+  if (!music.playing) return nullptr;
+  ReadHeard();
+  music.analyser.Analyse(music.samples, music.bands);
+  return music.bands;
+}
+
+void MusicSetPos(int ms) {
+  if (!music.playing) return;
+  const int64_t frame = static_cast<int64_t>(std::max(ms, 0)) * RATE / 1000;
+  switch (music.output) {
+    case Output::DEVICE:
+      music.seekRequest.store(frame, std::memory_order_release);
+      break;
+    case Output::SILENT:
+      music.startFrame = frame;
+      music.startTime = Now();
+      // Decoding resumes a block early, so the first spectrum after the
+      // seek already analyses music.
+      music.window.Restart(music.stream, frame - WINDOW);
+      break;
+    default:
+      music.offlineFrame = frame;
+      break;
+  }
+}
+
+double MusicPosition() {
+  if (!music.playing) return 0.0;
+  int64_t frame = 0;
+  if (music.output == Output::DEVICE) {
+    for (int attempt = 0; attempt < RING_ATTEMPTS; ++attempt) {
+      if (music.played.Read(AudibleFrame(music.played.Written()), 0, nullptr, &frame)) break;
+    }
+  } else {
+    frame = std::max<int64_t>(0, StreamFrame());
+    music.window.Read(music.stream, frame, 0, nullptr);
+    const int64_t end = music.window.End(music.stream);
+    if (end >= 0) frame = std::min(frame, end);
+  }
+  return static_cast<double>(frame) / RATE;
+}
+
+void MusicSetOffline(bool offline) {
+  assert(!music.enabled && "MusicSetOffline must come before MusicInit");
+  music.offline = offline;
+}
+
+void MusicSetOfflinePosition(double seconds) { music.offlineFrame = FrameAt(seconds); }
+
+void MusicSetClock(double (*clock)()) { music.clock = clock; }
+
+void MusicSetTestSpectrum(const float* bands) {
+  music.testSpectrum = bands != nullptr;
+  if (bands != nullptr) std::memcpy(music.testBands, bands, sizeof music.testBands);
+}

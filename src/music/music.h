@@ -1,0 +1,44 @@
+// The show's soundtrack: one mp3 file streamed from disk and played once, and
+// the spectrum of what is being heard. Without an output device a silent
+// output keeps the same time; offline, the stream is read at exact positions.
+#pragma once
+
+// Glossary:
+//   sample   one float of one channel, -1..1 at full scale.
+//   frame    one sample per channel; the stream runs at 44100 frames a second.
+//   band     one of the spectrum's 512 values; band k is centred on
+//            k * 44100 / 1024 Hz. A full-scale sine centred on a band reads
+//            1 there, silence reads 0.
+//   position seconds of the stream from its start: where playback is.
+
+// Starts the output and plays the named file from its beginning; true when
+// the music is playing. Without an output device the music plays silently,
+// keeping time all the same. False when the file cannot be opened or decoded
+// (logged with the file's name and the reason).
+bool MusicInit(const char* name);
+// Stops playback and closes whatever MusicInit opened; nothing if it opened
+// nothing. MusicInit may be called again afterwards.
+void MusicDone();
+// The spectrum at the current position: 512 bands, band 0 the lowest, valid
+// until the next call. Null when no music is playing (the output did not
+// start or the file could not be decoded).
+float* MusicGetSpectrum();
+// Moves playback to ms milliseconds from the start of the stream (clamped to 0).
+void MusicSetPos(int ms);
+// The position being heard, in seconds; it stops at the end of the stream.
+double MusicPosition();
+
+// For rendering frames at exact times: with offline set, MusicInit opens the
+// stream without any output and the position is whatever
+// MusicSetOfflinePosition last set (0 at first). Set before MusicInit.
+void MusicSetOffline(bool offline);
+// Offline: the position, in seconds, whose spectrum MusicGetSpectrum gives.
+// The spectrum is the same function of the position as in playback.
+void MusicSetOfflinePosition(double seconds);
+
+// The silent output's clock, seconds from any origin; null restores the
+// system's monotonic clock. Set before MusicInit.
+void MusicSetClock(double (*clock)());
+// While bands is not null, MusicGetSpectrum returns a copy of these 512
+// values whatever the music does; null restores the music's own spectrum.
+void MusicSetTestSpectrum(const float* bands);

@@ -1,0 +1,45 @@
+// The data itself is relaxed atomics so the reader's overlapping copy is not a
+// data race; the fences order the announcement against the data.
+#include "music/playedring.h"
+
+#include <algorithm>
+#include <cassert>
+
+void PlayedRing::Begin(int frames) {
+  claimed.store(written.load(std::memory_order_relaxed) + frames, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_release);
+}
+
+void PlayedRing::Put(int64_t frame, float sample, int64_t position) {
+  mono[frame & MASK].store(sample, std::memory_order_relaxed);
+  positions[frame & MASK].store(position, std::memory_order_relaxed);
+}
+
+void PlayedRing::Commit(int frames) {
+  written.store(written.load(std::memory_order_relaxed) + frames, std::memory_order_release);
+}
+
+bool PlayedRing::Read(int64_t end, int count, float* out, int64_t* position) const {
+  assert(count >= 0 && count <= SIZE && "PlayedRing::Read asked for more than it keeps");
+  const int64_t first = end - count;
+  for (int i = 0; i < count; ++i) {
+    const int64_t frame = first + i;
+    out[i] = frame < 0 ? 0.0f : mono[frame & MASK].load(std::memory_order_relaxed);
+  }
+  *position = end <= 0 ? 0 : positions[(end - 1) & MASK].load(std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_acquire);
+  // Frames below claimed - SIZE may have been overwritten by now.
+  const int64_t oldest = claimed.load(std::memory_order_relaxed) - SIZE;
+  if (end <= 0) return true;
+  const int64_t lowest = std::max<int64_t>(0, std::min(first, end - 1));
+  return lowest >= oldest;
+}
+
+void PlayedRing::Reset() {
+  claimed.store(0, std::memory_order_relaxed);
+  written.store(0, std::memory_order_relaxed);
+  for (int64_t i = 0; i < SIZE; ++i) {
+    mono[i].store(0.0f, std::memory_order_relaxed);
+    positions[i].store(0, std::memory_order_relaxed);
+  }
+}

@@ -1,0 +1,26 @@
+// The show's spectrum of a block of mono samples: magnitudes of a 1024-point
+// real FFT with a Hann window, 512 bands, scaled so that silence reads 0 and a
+// full-scale sine centred on a band reads 1 there. Where the samples come
+// from is left to the music module.
+#pragma once
+
+// Glossary: a band is one FFT bin; band k is centred on k * 44100 / 1024 Hz
+// (about 43 Hz apart), band 0 the lowest.
+class SpectrumAnalyser {
+ public:
+  static constexpr int SIZE = 1024;  // samples analysed
+  static constexpr int BANDS = 512;  // bands produced
+
+  SpectrumAnalyser();
+  ~SpectrumAnalyser();
+  SpectrumAnalyser(const SpectrumAnalyser&) = delete;
+  SpectrumAnalyser& operator=(const SpectrumAnalyser&) = delete;
+
+  // samples: SIZE values, oldest first; bands: room for BANDS values. Does
+  // not allocate.
+  void Analyse(const float* samples, float* bands);
+
+ private:
+  struct Work;  // the FFT plan and its buffers
+  Work* work;
+};

@@ -1,0 +1,38 @@
+// The stream decoded on the calling thread as far as a given position, with
+// the mono mix of the latest frames kept so that the block ending there can
+// be read. Serves where nothing plays in real time: the silent output and
+// offline rendering.
+#pragma once
+
+#include <cstdint>
+
+#include "music/mp3stream.h"
+
+class StreamWindow {
+ public:
+  static constexpr int64_t KEPT = 8192;  // frames of mono mix kept, a power of two
+
+  // Copies the mono mix of stream frames [end - count, end) to out, 0 for
+  // frames before the stream's start or after its end. Decodes forward as far
+  // as end; a block that starts before what is kept restarts decoding there.
+  // count at most KEPT / 2.
+  void Read(Mp3Stream& stream, int64_t end, int count, float* out);
+  // Drops what is kept and goes on decoding from frame (a seek).
+  void Restart(Mp3Stream& stream, int64_t frame);
+  // Where the stream has ended (its length in frames), or -1 while decoding
+  // has not reached its end.
+  int64_t End(const Mp3Stream& stream) const { return stream.Ended() ? decoded : -1; }
+  // Forgets everything, for a stream opened afresh.
+  void Reset();
+
+ private:
+  static constexpr int64_t MASK = KEPT - 1;
+  static constexpr int CHUNK = 1024;  // frames decoded per call of the decoder
+
+  void DecodeTo(Mp3Stream& stream, int64_t end);
+
+  int64_t start = 0;    // first frame decoded since the last restart
+  int64_t decoded = 0;  // the next frame to decode
+  float mono[KEPT] = {};
+  float chunk[CHUNK * Mp3Stream::CHANNELS] = {};
+};
