@@ -166,6 +166,7 @@ const std::vector<Note> BELL_AM = {{0, 4, 76}, {8, 4, 81}, {12, 4, 72}};
 
 Stereo RenderMusic() {
   const size_t frames = static_cast<size_t>(MUSIC_SECONDS * SAMPLE_RATE);
+  Stereo kick(frames);
   Stereo drums(frames);
   Stereo bass(frames);
   Stereo music(frames);
@@ -180,10 +181,10 @@ Stereo RenderMusic() {
     // A small push before each four-bar phrase: the last kick of bar 3 of a phrase doubles.
     if (b.kick) {
       for (int beat = 0; beat < 4; ++beat) {
-        Kick(drums, At(i, beat * 4), 0.95);
+        Kick(kick, At(i, beat * 4), 0.62);
         kicks.push_back(At(i, beat * 4));
       }
-      if (i % 8 == 7) Kick(drums, At(i, 14), 0.6);
+      if (i % 8 == 7) Kick(kick, At(i, 14), 0.4);
     }
     if (b.clap) {
       Clap(drums, At(i, 4), 0.55, -0.1);
@@ -228,7 +229,7 @@ Stereo RenderMusic() {
     }
     if (b.bells) {
       const std::vector<Note>& line = b.chord == D ? BELL_D : BELL_AM;
-      for (const Note& n : line) Bell(music, At(i, n.step), n.note, n.note == 78 ? 0.34 : 0.22, n.note % 2 ? 0.3 : -0.3);
+      for (const Note& n : line) Bell(music, At(i, n.step), n.note, n.note == 78 ? 0.42 : 0.22, n.note % 2 ? 0.3 : -0.3);
     }
     if (i == 19 || i == 55) Riser(music, At(i - 1, 0), 2.0 * BAR, 0.22);
     if (i == 55) {  // a snare roll to bring the drums back
@@ -255,15 +256,23 @@ Stereo RenderMusic() {
     echo.right[n] = 0.35f * (lead.right[n - delay] * 0.5f + echo.left[n - delay] * 0.6f);
   }
 
+  // Bus levels: the kick leads, so that after mastering it still carries band 1.
+  const float kickLevel = 1.0f;
+  const float drumLevel = 0.3f;
+  const float bassLevel = 0.22f;
+  const float musicLevel = 0.4f;
+  const float leadLevel = 0.4f;
   Stereo mix(frames);
   Reverb reverb;
   for (size_t n = 0; n < frames; ++n) {
     const float d = duck[n];
-    const float l = music.left[n] * d + lead.left[n] + echo.left[n];
-    const float r = music.right[n] * d + lead.right[n] + echo.right[n];
-    mix.left[n] = drums.left[n] + bass.left[n] * d + l;
-    mix.right[n] = drums.right[n] + bass.right[n] * d + r;
-    reverb.Process(0.5 * (l + r) + 0.15 * (drums.left[n] + drums.right[n]) * 0.5, &mix.left[n], &mix.right[n]);
+    const float l = (music.left[n] * d) * musicLevel + (lead.left[n] + echo.left[n]) * leadLevel;
+    const float r = (music.right[n] * d) * musicLevel + (lead.right[n] + echo.right[n]) * leadLevel;
+    const float dl = drums.left[n] * drumLevel;
+    const float dr = drums.right[n] * drumLevel;
+    mix.left[n] = kick.left[n] * kickLevel + dl + bass.left[n] * d * bassLevel + l;
+    mix.right[n] = kick.right[n] * kickLevel + dr + bass.right[n] * d * bassLevel + r;
+    reverb.Process(0.5 * (l + r) + 0.1 * (dl + dr), &mix.left[n], &mix.right[n]);
   }
   return mix;
 }
