@@ -49,9 +49,9 @@ void Kick(Stereo& bus, double start, double velocity) {
   double phase = 0.0;
   for (size_t n = 0; n < count; ++n) {
     const double t = n / SAMPLE_RATE;
-    const double freq = 40.0 + 120.0 * std::exp(-t / 0.03);
+    const double freq = 34.0 + 120.0 * std::exp(-t / 0.03);
     phase += freq / SAMPLE_RATE;
-    const double body = std::sin(TAU * phase) * std::exp(-t / 0.22) * std::min(1.0, t / 0.001);
+    const double body = std::sin(TAU * phase) * std::exp(-t / 0.18) * std::min(1.0, t / 0.001);
     const double fade = t > 0.42 ? (0.5 - t) / 0.08 : 1.0;
     const double click = noise.Next() * std::exp(-t / 0.002) * 0.25;
     Put(bus, first + n, velocity * (body * fade + click), 1.0, 1.0);

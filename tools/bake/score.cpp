@@ -181,10 +181,10 @@ Stereo RenderMusic() {
     // A small push before each four-bar phrase: the last kick of bar 3 of a phrase doubles.
     if (b.kick) {
       for (int beat = 0; beat < 4; ++beat) {
-        Kick(kick, At(i, beat * 4), 0.62);
+        Kick(kick, At(i, beat * 4), 0.72);
         kicks.push_back(At(i, beat * 4));
       }
-      if (i % 8 == 7) Kick(kick, At(i, 14), 0.4);
+      if (i % 8 == 7) Kick(kick, At(i, 14), 0.45);
     }
     if (b.clap) {
       Clap(drums, At(i, 4), 0.55, -0.1);
@@ -258,10 +258,10 @@ Stereo RenderMusic() {
 
   // Bus levels: the kick leads, so that after mastering it still carries band 1.
   const float kickLevel = 1.0f;
-  const float drumLevel = 0.3f;
-  const float bassLevel = 0.22f;
-  const float musicLevel = 0.4f;
-  const float leadLevel = 0.4f;
+  const float drumLevel = 0.42f;
+  const float bassLevel = 0.3f;
+  const float musicLevel = 0.56f;
+  const float leadLevel = 0.56f;
   Stereo mix(frames);
   Reverb reverb;
   for (size_t n = 0; n < frames; ++n) {
