@@ -40,7 +40,9 @@ bool Mp3Stream::Open(const char* name, std::string* reason) {
     return false;
   }
   // The decoder must not print on its own: failures reach the log through us.
-  mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+  // ID3v2 tags are skipped unread: mpg123 would otherwise allocate whatever
+  // size a tag header claims (up to 256 MB) before finding the file short.
+  mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_SKIP_ID3V2, 0.0);
   mpg123_format_none(handle);
   mpg123_format(handle, RATE, MPG123_STEREO, MPG123_ENC_FLOAT_32);
   if (mpg123_open_fd(handle, fd) != MPG123_OK) {

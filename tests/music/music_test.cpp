@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <mpg123.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <complex>
@@ -20,6 +22,12 @@
 #include "foundation/debug.h"
 #include "music/mp3_file.h"
 #include "support/scratch_dir.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+// From the sanitizer runtime; this compiler ships no header declaring it.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*, size_t),
+                                                         void (*free_hook)(const volatile void*));
+#endif
 
 namespace {
 
@@ -106,6 +114,29 @@ std::vector<float> Mixture(double seconds) {
   }
   return a;
 }
+
+// An ID3v2 tag header claiming size bytes, followed by that many bytes of
+// padding when real is set.
+std::string Id3Tag(uint32_t size, bool real) {
+  std::string tag = "ID3";
+  tag += '\x04';
+  tag += '\x00';
+  tag += '\x00';
+  for (int shift = 21; shift >= 0; shift -= 7) tag += static_cast<char>((size >> shift) & 0x7f);
+  if (real) tag += std::string(size, '\0');
+  return tag;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// The largest single allocation, where the sanitizer can watch them.
+std::atomic<size_t> largestAllocation{0};
+void NoteAllocation(const volatile void*, size_t size) {
+  size_t seen = largestAllocation.load();
+  while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
+  }
+}
+void NoteFree(const volatile void*) {}
+#endif
 
 class Music : public ::testing::Test {
  protected:
@@ -312,6 +343,26 @@ TEST_F(Music, FilesThatAreNotMp3AreLoggedWithTheReason) {
   EXPECT_GT(lines[1].size(), std::string("Cannot play music file text.mp3: ").size());
   EXPECT_EQ(lines[3], "Cannot play music file empty.mp3: no MPEG audio frames in the file");
   EXPECT_EQ(lines[5], "Cannot play music file .: Is a directory");
+}
+
+TEST_F(Music, Id3TagsAreSkippedWithoutBelievingTheirSize) {
+  ASSERT_TRUE(WriteMp3("tone.mp3", Sine(BandHz(17), 1.0, 1.0)));
+  const std::string mp3 = ReadFile("tone.mp3");
+  WriteFile("tagged.mp3", Id3Tag(3000, true) + mp3);
+  // A tag that claims 256 MB in a file of a few kilobytes.
+  WriteFile("liar.mp3", Id3Tag(0x0fffffff, false) + mp3);
+#if defined(__SANITIZE_ADDRESS__)
+  __sanitizer_install_malloc_and_free_hooks(NoteAllocation, NoteFree);
+#endif
+  ASSERT_TRUE(MusicInit("tagged.mp3"));
+  fakeTime += 0.5;
+  EXPECT_GT(MusicGetSpectrum()[17], 0.9f);
+  MusicDone();
+  EXPECT_FALSE(MusicInit("liar.mp3"));
+  EXPECT_EQ(LogLines().back(), "Cannot play music file liar.mp3: no MPEG audio frames in the file");
+#if defined(__SANITIZE_ADDRESS__)
+  EXPECT_LT(largestAllocation.load(), size_t{16} << 20);
+#endif
 }
 
 TEST_F(Music, TruncatedMp3PlaysWhatItHasThenStops) {
