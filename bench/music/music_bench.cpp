@@ -51,6 +51,7 @@ double ThreadCpuSeconds() {
 void SetMedianAndWorst(benchmark::State& state, const char* name, std::vector<double>& seconds) {
   std::sort(seconds.begin(), seconds.end());
   state.counters[std::string(name) + "_median_us"] = seconds[seconds.size() / 2] * 1e6;
+  state.counters[std::string(name) + "_p99_us"] = seconds[seconds.size() * 99 / 100] * 1e6;
   state.counters[std::string(name) + "_worst_us"] = seconds.back() * 1e6;
 }
 
