@@ -1,0 +1,41 @@
+// Static triangle models read from the line-oriented ".mesh" text format:
+// named groups of vertices, per-vertex normals, triangles and a diffuse
+// colour, drawn in immediate mode. Lighting and transforms are the caller's.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "foundation/color.h"
+#include "foundation/vector3.h"
+
+// The fields of text between occurrences of delimiter (a whole string, not a
+// set of characters); empty fields count. An empty text gives no fields.
+std::vector<std::string> split(const std::string& text, const std::string& delimiter);
+
+class MeshGroup {
+ public:
+  struct Triangle {
+    int index[3] = {0, 0, 0};  // 0 <= index < vertices.size() and normals.size()
+  };
+
+  // True when every corner of triangle indexes both vertices and normals.
+  bool Drawable(const Triangle& triangle) const;
+  // Sets the diffuse material of both faces to colour and draws the
+  // drawable triangles with their normals.
+  void Render();
+
+  std::string name;
+  std::vector<Vector3> vertices;
+  std::vector<Vector3> normals;  // normal i belongs to vertex i
+  std::vector<Triangle> triangles;
+  RGBA colour;  // diffuse material, opaque white unless "col" sets it
+};
+
+class Mesh {
+ public:
+  // Loads a ".mesh" file; a file that cannot be opened or read ends the show.
+  explicit Mesh(const std::string& file);
+
+  std::vector<MeshGroup> groups;  // in file order
+};

@@ -1,0 +1,396 @@
+// Texture objects in the offscreen context: the flag word read back from
+// GL, what each target's constructor uploads, drawing and copying.
+#include "assets/texture.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "assets/feedback.h"
+#include "assets/png_writer.h"
+#include "support/offscreen_gl.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+GLint Param(GLenum target, GLenum param) {
+  GLint value = -1;
+  glGetTexParameteriv(target, param, &value);
+  return value;
+}
+
+GLint Level(GLenum target, int level, GLenum param) {
+  GLint value = -1;
+  glGetTexLevelParameteriv(target, level, param, &value);
+  return value;
+}
+
+// Level 0 of the texture bound to target, tightly packed.
+Bytes Image(GLenum target, GLenum format, size_t size) {
+  Bytes bytes(size, 0xEE);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(target, 0, format, GL_UNSIGNED_BYTE, bytes.data());
+  return bytes;
+}
+
+// A w x h RGB file whose bytes count up from start.
+Bytes WriteRgb(const std::string& file, int w, int h, int start = 0) {
+  Bytes rows;
+  for (int i = 0; i < w * h * 3; ++i) rows.push_back(static_cast<unsigned char>(start + i * 5));
+  EXPECT_TRUE(WritePng(file, Image8(w, h, PNG_COLOR_TYPE_RGB, rows)));
+  return rows;
+}
+
+struct Made {
+  std::unique_ptr<Texture> texture;
+  std::string err;
+};
+
+Made Make(const char* file, unsigned target, int flags) {
+  Made made;
+  ::testing::internal::CaptureStderr();
+  made.texture = std::make_unique<Texture>(file, target, flags);
+  made.err = ::testing::internal::GetCapturedStderr();
+  return made;
+}
+
+}  // namespace
+
+using TextureGL = OffscreenGL;
+
+TEST_F(TextureGL, TheShowsFlagsGiveTrilinearRepeatAndAnImageOfItsOwnSize) {
+  ScratchDir dir;
+  const Bytes rgb = WriteRgb("a.png", 3, 5);
+  Made made = Make("a.png", GL_TEXTURE_2D, 0x18);
+  const Texture& t = *made.texture;
+  EXPECT_EQ(made.err, "");
+  EXPECT_NE(t.name, 0u);
+  EXPECT_EQ(t.target, static_cast<unsigned>(GL_TEXTURE_2D));
+  EXPECT_EQ(t.width, 3);
+  EXPECT_EQ(t.height, 5);
+  EXPECT_EQ(t.bpp, 3);
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(static_cast<unsigned>(bound), t.name);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S), GL_REPEAT);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), GL_REPEAT);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_GENERATE_MIPMAP), GL_TRUE);
+  // glTexImage2D keeps the size; rows of 9 bytes arrive whole (no row padding).
+  EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH), 3);
+  EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT), 5);
+  EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
+  EXPECT_EQ(Image(GL_TEXTURE_2D, GL_RGB, rgb.size()), rgb);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(TextureGL, FlagsZeroGiveTheSameParametersButGluMipmaps) {
+  ScratchDir dir;
+  WriteRgb("a.png", 3, 5);
+  Made made = Make("a.png", GL_TEXTURE_2D, 0);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S), GL_REPEAT);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), GL_REPEAT);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_GENERATE_MIPMAP), GL_TRUE);
+  // GLU scales the 3 x 5 image to powers of two and builds every level.
+  EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH), 4);
+  EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT), 4);
+  EXPECT_EQ(Level(GL_TEXTURE_2D, 2, GL_TEXTURE_WIDTH), 1);
+  EXPECT_EQ(made.texture->width, 3);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(TextureGL, NearestWinsOverBilinearAndClampOverClampToEdge) {
+  ScratchDir dir;
+  WriteRgb("a.png", 2, 2);
+  Made nearest = Make("a.png", GL_TEXTURE_2D, 0x06);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), GL_NEAREST);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_NEAREST_MIPMAP_NEAREST);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S), GL_REPEAT);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_GENERATE_MIPMAP), GL_TRUE);
+
+  Made bilinear = Make("a.png", GL_TEXTURE_2D, Texture::BILINEAR | Texture::CLAMP_TO_EDGE);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
+
+  Made clamp = Make("a.png", GL_TEXTURE_2D, 0x60);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S), GL_CLAMP);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), GL_CLAMP);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(TextureGL, AOneDimensionalTextureTakesTheTopRow) {
+  ScratchDir dir;
+  const Bytes rgb = WriteRgb("strip.png", 4, 2);
+  for (int flags : {0x18, 0}) {
+    Made made = Make("strip.png", GL_TEXTURE_1D, flags);
+    EXPECT_EQ(Level(GL_TEXTURE_1D, 0, GL_TEXTURE_WIDTH), 4);
+    EXPECT_EQ(Image(GL_TEXTURE_1D, GL_RGB, 12), Bytes(rgb.begin(), rgb.begin() + 12));
+  }
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(TextureGL, SingleChannelImagesBecomeAlphaTextures) {
+  ScratchDir dir;
+  const Bytes grey = {1, 2, 3, 4, 5};
+  ASSERT_TRUE(WritePng("g.png", Image8(5, 1, PNG_COLOR_TYPE_GRAY, grey)));
+  Made made = Make("g.png", GL_TEXTURE_2D, 0x18);
+  EXPECT_EQ(made.texture->bpp, 1);
+  EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_ALPHA);
+  EXPECT_EQ(Image(GL_TEXTURE_2D, GL_ALPHA, grey.size()), grey);
+}
+
+TEST_F(TextureGL, AFileThatDoesNotLoadLeavesAnEmptyUsableTexture) {
+  ScratchDir dir;
+  Made made = Make("missing.png", GL_TEXTURE_2D, 0);
+  Texture& t = *made.texture;
+  EXPECT_EQ(made.err, "error open PNG file \"missing.png\"\n");
+  EXPECT_EQ(t.width, 0);
+  EXPECT_EQ(t.height, 0);
+  EXPECT_EQ(t.bpp, 0);
+  ASSERT_NE(t.name, 0u);
+  EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH), 0);
+  t.bind();
+  t.enable();
+  PixelProjection();
+  t.render(0, 0, 10, 10);
+  t.disable();
+  const unsigned name = t.name;
+  made.texture.reset();
+  EXPECT_FALSE(glIsTexture(name));
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(TextureGL, GreyWithAlphaIsRefusedAndLeavesNoImage) {
+  ScratchDir dir;
+  ASSERT_TRUE(WritePng("ga.png", Image8(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, {1, 2, 3, 4})));
+  Made made = Make("ga.png", GL_TEXTURE_2D, 0x18);
+  EXPECT_EQ(made.err, "bpp of png-image not supported (2)\n");
+  EXPECT_NE(made.texture->name, 0u);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+  EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH), 0);
+}
+
+TEST_F(TextureGL, ACubeMapLoadsOneFilePerFace) {
+  ScratchDir dir;
+  const char* faces[6] = {"px", "nx", "py", "ny", "pz", "nz"};
+  const GLenum targets[6] = {GL_TEXTURE_CUBE_MAP_POSITIVE_X, GL_TEXTURE_CUBE_MAP_NEGATIVE_X,
+                             GL_TEXTURE_CUBE_MAP_POSITIVE_Y, GL_TEXTURE_CUBE_MAP_NEGATIVE_Y,
+                             GL_TEXTURE_CUBE_MAP_POSITIVE_Z, GL_TEXTURE_CUBE_MAP_NEGATIVE_Z};
+  Bytes images[6];
+  for (int f = 0; f < 6; ++f)
+    images[f] = WriteRgb(std::string("sky_") + faces[f] + ".png", 2, 2, f * 40);
+  for (int flags : {0x18, 0}) {
+    Made made = Make("sky_%s.png", GL_TEXTURE_CUBE_MAP, flags);
+    EXPECT_EQ(made.err, "");
+    EXPECT_EQ(made.texture->width, 2);
+    EXPECT_EQ(made.texture->bpp, 3);
+    for (int f = 0; f < 6; ++f) EXPECT_EQ(Image(targets[f], GL_RGB, 12), images[f]) << faces[f];
+  }
+
+  // A missing face is reported and skipped; the members end with the last face's values.
+  std::remove("sky_py.png");
+  Made gap = Make("sky_%s.png", GL_TEXTURE_CUBE_MAP, 0x18);
+  EXPECT_EQ(gap.err, "error open PNG file \"sky_py.png\"\n");
+  EXPECT_EQ(Level(GL_TEXTURE_CUBE_MAP_POSITIVE_Y, 0, GL_TEXTURE_WIDTH), 0);
+  EXPECT_EQ(Image(GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, GL_RGB, 12), images[5]);
+  EXPECT_EQ(gap.texture->width, 2);
+
+  // A face GL cannot take stops the faces after it.
+  ASSERT_TRUE(WritePng("sky_py.png", Image8(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, {1, 2, 3, 4})));
+  Made refused = Make("sky_%s.png", GL_TEXTURE_CUBE_MAP, 0x18);
+  EXPECT_EQ(refused.err, "bpp of png-image not supported (2)\n");
+  EXPECT_EQ(Level(GL_TEXTURE_CUBE_MAP_NEGATIVE_X, 0, GL_TEXTURE_WIDTH), 2);
+  EXPECT_EQ(Level(GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, 0, GL_TEXTURE_WIDTH), 0);
+}
+
+TEST_F(TextureGL, ACubeMapPatternLongerThanItsBufferIsRefused) {
+  ScratchDir dir;
+  // 1021 characters plus "px" make 1023: the longest name that fits.
+  const std::string fits = std::string(1017, 'a') + "%s.png";
+  Made made = Make(fits.c_str(), GL_TEXTURE_CUBE_MAP, 0x18);
+  EXPECT_EQ(made.err.rfind("error open PNG file \"" + std::string(1017, 'a') + "px.png\"\n", 0),
+            0u);
+
+  const std::string pattern = std::string(1018, 'a') + "%s.png";
+  made = Make(pattern.c_str(), GL_TEXTURE_CUBE_MAP, 0x18);
+  EXPECT_EQ(made.err,
+            "Texture(): cube-map file name from \"" + pattern + "\" is longer than 1023 bytes\n");
+  EXPECT_EQ(made.texture->width, 0);
+  EXPECT_NE(made.texture->name, 0u);
+}
+
+TEST_F(TextureGL, ARectangleTextureKeepsItsSizeAndGetsTheSettingsItAllows) {
+  ScratchDir dir;
+  const Bytes rgb = WriteRgb("a.png", 3, 5);
+  const GLenum rect = GL_TEXTURE_RECTANGLE_ARB;
+  for (int flags : {0x18, 0, 0x06}) {
+    Made made = Make("a.png", rect, flags);
+    EXPECT_EQ(made.err, "");
+    EXPECT_EQ(Level(rect, 0, GL_TEXTURE_WIDTH), 3) << flags;
+    EXPECT_EQ(Level(rect, 0, GL_TEXTURE_HEIGHT), 5) << flags;
+    EXPECT_EQ(Image(rect, GL_RGB, rgb.size()), rgb) << flags;
+    const GLint filter = (flags & Texture::NEAREST) ? GL_NEAREST : GL_LINEAR;
+    EXPECT_EQ(Param(rect, GL_TEXTURE_MAG_FILTER), filter) << flags;
+    EXPECT_EQ(Param(rect, GL_TEXTURE_MIN_FILTER), filter) << flags;
+    EXPECT_EQ(Param(rect, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE) << flags;
+    EXPECT_EQ(Param(rect, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE) << flags;
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << flags;
+  }
+  Made clamp = Make("a.png", rect, 0x60);
+  EXPECT_EQ(Param(rect, GL_TEXTURE_WRAP_S), GL_CLAMP);
+  Texture empty(4, 2, 4, rect, 0);
+  EXPECT_EQ(Param(rect, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+  EXPECT_EQ(Level(rect, 0, GL_TEXTURE_WIDTH), 4);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(TextureGL, OtherTargetsGetAnObjectAndParametersOnly) {
+  ScratchDir dir;
+  WriteRgb("a.png", 2, 2);
+  Made made = Make("a.png", GL_TEXTURE_3D, 0x06);
+  EXPECT_EQ(made.err, "");
+  EXPECT_EQ(made.texture->width, 0);
+  EXPECT_EQ(Param(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER), GL_NEAREST);
+  EXPECT_EQ(Level(GL_TEXTURE_3D, 0, GL_TEXTURE_WIDTH), 0);
+}
+
+TEST_F(TextureGL, EmptyTexturesHaveStorageAndFiltersWithoutMipmaps) {
+  Texture nearest(8, 4, 4, GL_TEXTURE_2D, Texture::NEAREST | Texture::BILINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), GL_NEAREST);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, GL_GENERATE_MIPMAP), GL_FALSE);
+  EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH), 8);
+  EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT), 4);
+  EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
+
+  Texture bilinear(16, 1, 1, GL_TEXTURE_1D, Texture::BILINEAR | Texture::AUTO_MIPMAP | 0x60);
+  EXPECT_EQ(Param(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S), GL_CLAMP);
+  EXPECT_EQ(Param(GL_TEXTURE_1D, GL_GENERATE_MIPMAP), GL_TRUE);
+  EXPECT_EQ(Level(GL_TEXTURE_1D, 0, GL_TEXTURE_WIDTH), 16);
+  EXPECT_EQ(Level(GL_TEXTURE_1D, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_ALPHA);
+
+  Texture plain(4, 4, 3, GL_TEXTURE_CUBE_MAP, Texture::CLAMP_TO_EDGE);
+  EXPECT_EQ(Param(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
+  for (GLenum face = GL_TEXTURE_CUBE_MAP_POSITIVE_X; face <= GL_TEXTURE_CUBE_MAP_NEGATIVE_Z;
+       ++face) {
+    EXPECT_EQ(Level(face, 0, GL_TEXTURE_WIDTH), 4);
+  }
+
+  Texture rectangle(5, 3, 3, GL_TEXTURE_RECTANGLE_ARB, Texture::NEAREST | Texture::CLAMP);
+  EXPECT_EQ(Level(GL_TEXTURE_RECTANGLE_ARB, 0, GL_TEXTURE_WIDTH), 5);
+  EXPECT_EQ(Level(GL_TEXTURE_RECTANGLE_ARB, 0, GL_TEXTURE_HEIGHT), 3);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(TextureGL, AnEmptyTextureRefusingItsBppHoldsNoName) {
+  GLuint other = 0;
+  glGenTextures(1, &other);
+  glBindTexture(GL_TEXTURE_2D, other);
+  ::testing::internal::CaptureStderr();
+  {
+    Texture refused(4, 4, 2, GL_TEXTURE_2D, 0);
+    EXPECT_EQ(refused.name, 0u);
+    EXPECT_EQ(refused.bpp, 2);
+  }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "bpp of png-image not supported (2)\n");
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(static_cast<GLuint>(bound), other);
+  EXPECT_TRUE(glIsTexture(other));
+  glDeleteTextures(1, &other);
+}
+
+TEST_F(TextureGL, EnableBindAndDisableTouchOnlyTheirTarget) {
+  Texture t(4, 4, 4, GL_TEXTURE_2D, 0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  t.enable();
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_1D));
+  t.bind();
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(static_cast<unsigned>(bound), t.name);
+  t.disable();
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+}
+
+TEST_F(TextureGL, RenderDrawsOneQuadWithNormalisedOrTexelCoordinates) {
+  ScratchDir dir;
+  WriteRgb("a.png", 6, 3);
+  PixelProjection();
+  struct Case {
+    GLenum target;
+    float s, t;
+  };
+  for (const Case& c :
+       {Case{GL_TEXTURE_2D, 1.0f, 1.0f}, Case{GL_TEXTURE_RECTANGLE_ARB, 6.0f, 3.0f}}) {
+    Made made = Make("a.png", c.target, 0x18);
+    auto polygons = Quads(Polygons([&] { made.texture->render(10.0f, 20.0f, 110.0f, 70.0f); }));
+    ASSERT_EQ(polygons.size(), 1u);
+    ASSERT_EQ(polygons[0].size(), 4u);
+    const float corners[4][4] = {
+        {10, 20, 0, 0}, {110, 20, c.s, 0}, {110, 70, c.s, c.t}, {10, 70, 0, c.t}};
+    for (int v = 0; v < 4; ++v) {
+      EXPECT_NEAR(polygons[0][v].x, corners[v][0], 1e-3) << v;
+      EXPECT_NEAR(polygons[0][v].y, corners[v][1], 1e-3) << v;
+      EXPECT_FLOAT_EQ(polygons[0][v].tex[0], corners[v][2]) << v;
+      EXPECT_FLOAT_EQ(polygons[0][v].tex[1], corners[v][3]) << v;
+    }
+  }
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(TextureGL, RenderPutsTheImagesTopRowAtTheFirstCorner) {
+  ScratchDir dir;
+  // Top row red, bottom row blue.
+  ASSERT_TRUE(WritePng("rb.png", Image8(1, 2, PNG_COLOR_TYPE_RGB, {255, 0, 0, 0, 0, 255})));
+  Texture t("rb.png", GL_TEXTURE_2D, Texture::NEAREST | 0x10);
+  PixelProjection();
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  t.enable();
+  t.render(100, 100, 200, 200);
+  t.disable();
+  EXPECT_EQ(Pixel(150, 110), (std::array<int, 4>{255, 0, 0, 255}));
+  EXPECT_EQ(Pixel(150, 190), (std::array<int, 4>{0, 0, 255, 255}));
+}
+
+TEST_F(TextureGL, CopyFillsItsOwnTargetOrTheGivenFace) {
+  PixelProjection();
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glColor3f(0.0f, 1.0f, 0.0f);
+  glRectf(0, 0, 4, 4);
+
+  Texture flat(4, 4, 4, GL_TEXTURE_2D, 0);
+  flat.bind();
+  flat.copy(0);
+  Bytes green;
+  for (int i = 0; i < 16; ++i) green.insert(green.end(), {0, 255, 0, 255});
+  EXPECT_EQ(Image(GL_TEXTURE_2D, GL_RGBA, green.size()), green);
+
+  Texture cube(4, 4, 4, GL_TEXTURE_CUBE_MAP, 0);
+  cube.bind();
+  cube.copy(GL_TEXTURE_CUBE_MAP_POSITIVE_Z);
+  EXPECT_EQ(Image(GL_TEXTURE_CUBE_MAP_POSITIVE_Z, GL_RGBA, green.size()), green);
+  EXPECT_NE(Image(GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, GL_RGBA, green.size()), green);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
