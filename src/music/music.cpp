@@ -1,7 +1,6 @@
-// Playback over SDL2 audio, with mpg123 decoding inside the device callback;
-// the silent stand-in when no device opens; the offline reader. All three
-// feed the same analyser with the mono mix of the same decoded frames, so the
-// spectrum depends on the position only.
+// Playback over SDL2 with mpg123 decoding in the device callback, the silent
+// stand-in when no device opens, and the offline reader: all three analyse the
+// mono mix of the same decoded frames, so the spectrum depends on position only.
 #include "music/music.h"
 
 #include <SDL.h>

@@ -1,7 +1,6 @@
-// The show's spectrum of a block of mono samples: magnitudes of a 1024-point
-// real FFT with a Hann window, 512 bands, scaled so that silence reads 0 and a
-// full-scale sine centred on a band reads 1 there. Where the samples come
-// from is left to the music module.
+// The spectrum of a block of mono samples: 512 magnitudes of a Hann-windowed
+// 1024-point real FFT, silence 0, a full-scale sine centred on a band 1 there.
+// Where the samples come from is left to the music module.
 #pragma once
 
 // Glossary: a band is one FFT bin; band k is centred on k * 44100 / 1024 Hz

@@ -1,7 +1,6 @@
-// The stream decoded on the calling thread as far as a given position, with
-// the mono mix of the latest frames kept so that the block ending there can
-// be read. Serves where nothing plays in real time: the silent output and
-// offline rendering.
+// The stream decoded on the calling thread as far as a given position, keeping
+// the mono mix of the latest frames so the block ending there can be read; for
+// the outputs where nothing plays in real time (silent, offline).
 #pragma once
 
 #include <cstdint>

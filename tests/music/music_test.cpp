@@ -1,8 +1,6 @@
-// The music module through its interface, on mp3 files made by the tests:
-// the spectrum's scale on known tones, the offline and silent outputs against
-// a spectrum computed here from the decoded samples, the failure paths, the
-// clock of the silent output, seeking, and the device path on SDL's dummy
-// driver.
+// The music module through its interface on mp3 files made here: scale on known
+// tones, outputs against a spectrum computed from the decoded samples, failure
+// paths, the silent output's clock, seeking, the device path on SDL's dummy driver.
 #include "music/music.h"
 
 #include <SDL.h>
