@@ -46,18 +46,20 @@ bool BakeFlora(const std::string& dataDir, bool verbose) {
 
 }  // namespace
 
-bool BakeShow(const std::string& showDir, const std::string& fontPath, bool verbose) {
+bool BakeShow(const std::string& showDir, const BakeOptions& options) {
+  const bool verbose = options.verbose;
   const auto start = std::chrono::steady_clock::now();
   const std::string dataDir = showDir + "/data";
   if (mkdir(dataDir.c_str(), 0755) != 0 && errno != EEXIST) {
     std::fprintf(stderr, "zarv-bake: cannot make \"%s\"\n", dataDir.c_str());
     return false;
   }
-  bool musicOk = false;
-  std::thread music([&] { musicOk = BakeMusic(showDir + "/murel.mp3", verbose); });
-  const bool ok = BakeSprites(dataDir) && BakeFont(dataDir, fontPath) && BakeFlora(dataDir, verbose) &&
+  bool musicOk = !options.music;
+  std::thread music;
+  if (options.music) music = std::thread([&] { musicOk = BakeMusic(showDir + "/murel.mp3", verbose); });
+  const bool ok = BakeSprites(dataDir) && BakeFont(dataDir, options.fontPath) && BakeFlora(dataDir, verbose) &&
                   BakeCirclePath(dataDir);
-  music.join();
+  if (music.joinable()) music.join();
   if (verbose) {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     std::printf("zarv-bake: baked into %s in %.1f s\n", showDir.c_str(), took.count());

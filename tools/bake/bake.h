@@ -5,7 +5,12 @@
 
 #include <string>
 
-// showDir must exist; data/ is created in it. fontPath is the TrueType file of
-// the bitmap font. Prints what it wrote on stdout when verbose; false (with a
-// message on stderr) if any file could not be made.
-bool BakeShow(const std::string& showDir, const std::string& fontPath, bool verbose);
+struct BakeOptions {
+  std::string fontPath;  // TrueType file of the bitmap font
+  bool music = true;     // false: everything but murel.mp3, in well under a second
+  bool verbose = false;  // tell on stdout what was written and how long it took
+};
+
+// showDir must exist; data/ is created in it. False (with a message on
+// stderr) if any file could not be made.
+bool BakeShow(const std::string& showDir, const BakeOptions& options);

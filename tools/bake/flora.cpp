@@ -87,7 +87,7 @@ void AddLeaf(MeshGroup3& g, P3 base, P3 dir, P3 lift, double length, double half
                      const double across = 2.0 * u - 1.0;
                      return arch * std::sin(PI * 0.8 * v) - arch * 1.6 * v * v + 0.35 * half * across * across;
                    }),
-             3, 10, 0.004);
+             3, 10, 0.045);
 }
 
 }  // namespace
@@ -96,7 +96,7 @@ MeshBuilder Daisy() {
   MeshBuilder mesh;
   const Frame head = FrameAlong({0.0, 0.0, 0.0}, {0.0, 0.0, 1.0}, {1.0, 0.0, 0.0});
 
-  MeshGroup3& stem = mesh.Group("stem", Colour(112, 134, 118));
+  MeshGroup3& stem = mesh.Group("stem", Colour(130, 152, 134));
   stem.AddTube(Bezier({0.0, 0.0, -0.1}, {0.0, -0.4, -0.22}, {0.2, -0.9, -0.1}, {0.1, -1.45, -0.2}),
                [](double t) { return 0.03 - 0.006 * t; }, 8, 24);
 
@@ -150,11 +150,11 @@ MeshBuilder Daisy() {
                   const double across = 2.0 * u - 1.0;
                   return -droop * v * v + 0.025 * across * across * std::min(1.0, v * 2.0) + twist * across * half * v;
                 }),
-          3, 6, 0.004);
+          3, 6, 0.03);
     }
   }
 
-  MeshGroup3& leaves = mesh.Group("leaves", Colour(124, 146, 128));
+  MeshGroup3& leaves = mesh.Group("leaves", Colour(142, 166, 142));
   AddLeaf(leaves, {0.14, -0.85, -0.12}, {0.8, 0.45, 0.25}, {0.0, 0.0, 1.0}, 0.62, 0.085, 0.12);
   AddLeaf(leaves, {0.11, -1.15, -0.15}, {-0.8, 0.35, 0.3}, {0.0, 0.0, 1.0}, 0.55, 0.08, 0.1);
   return mesh;
@@ -191,10 +191,10 @@ MeshBuilder Fern() {
     return spine[i] + (spine[i + 1] - spine[i]) * (f - i);
   };
 
-  MeshGroup3& rachis = mesh.Group("rachis", Colour(165, 124, 74));
+  MeshGroup3& rachis = mesh.Group("rachis", Colour(181, 140, 88));
   rachis.AddTube(midrib, [](double t) { return 0.028 * (1.0 - 0.75 * t); }, 6, 72);
 
-  MeshGroup3& pinnae = mesh.Group("pinnae", Colour(128, 152, 134));
+  MeshGroup3& pinnae = mesh.Group("pinnae", Colour(156, 182, 166));
   constexpr int PAIRS = 17;
   for (int i = 0; i < PAIRS; ++i) {
     const double t = 0.08 + 0.64 * i / (PAIRS - 1);
@@ -220,13 +220,13 @@ MeshBuilder Fern() {
                   const double across = 2.0 * u - 1.0;
                   return 0.1 * length * std::sin(PI * v) - 0.3 * half * across * across + 0.15 * length * v * v * sideSign * 0.3;
                 }),
-          2, 10, 0.004);
+          2, 10, 0.03);
     }
   }
 
   // A young frond still rolled up, beside the base.
-  MeshGroup3& crozier = mesh.Group("fiddlehead", Colour(150, 140, 86));
-  const P3 root = spine[0] + P3{-0.22, 0.05, 0.15};
+  MeshGroup3& crozier = mesh.Group("fiddlehead", Colour(173, 160, 100));
+  const P3 root = spine[0] + P3{-0.5, 0.0, 0.15};
   crozier.AddTube(
       [=](double t) {
         if (t < 0.45) return root + P3{0.1 * std::sin(t * 3.0), t * 1.5, 0.0};
@@ -244,11 +244,11 @@ MeshBuilder BellFlower() {
   MeshBuilder mesh;
   const Curve arch = Bezier({-0.55, -0.95, -0.1}, {-0.45, 0.2, 0.0}, {0.2, 0.75, 0.1}, {0.8, 0.15, 0.2});
 
-  MeshGroup3& stem = mesh.Group("stem", Colour(104, 128, 122));
+  MeshGroup3& stem = mesh.Group("stem", Colour(124, 150, 142));
   stem.AddTube(arch, [](double t) { return 0.03 - 0.018 * t; }, 8, 40);
 
   MeshGroup3& bells = mesh.Group("bells", Colour(236, 232, 216));
-  MeshGroup3& stalks = mesh.Group("pedicels", Colour(120, 142, 124));
+  MeshGroup3& stalks = mesh.Group("pedicels", Colour(136, 160, 142));
   MeshGroup3& pistils = mesh.Group("pistils", Colour(190, 156, 78));
   constexpr int BELLS = 5;
   for (int i = 0; i < BELLS; ++i) {
@@ -271,13 +271,13 @@ MeshBuilder BellFlower() {
                              return P3{radius * (body + 0.35 * flare) * lobes,
                                        -depth * v + depth * 0.22 * flare * (1.0 + 0.5 * std::cos(5.0 * angle)), 0.0};
                            }),
-                   20, 8, 0.006, true);
+                   20, 8, 0.03, true);
     pistils.AddTube(Bezier(f({0.0, -0.05 * size, 0.0}), f({0.0, -0.15 * size, 0.0}),
                            f({0.0, -0.25 * size, 0.0}), f({0.0, -0.32 * size, 0.0})),
                     [](double t) { return 0.008 + 0.01 * t * t; }, 4, 5);
   }
 
-  MeshGroup3& leaves = mesh.Group("leaves", Colour(118, 140, 124));
+  MeshGroup3& leaves = mesh.Group("leaves", Colour(140, 164, 146));
   AddLeaf(leaves, {-0.55, -0.95, -0.1}, {-0.45, 0.9, 0.35}, {0.0, 0.0, 1.0}, 0.9, 0.16, 0.14);
   AddLeaf(leaves, {-0.52, -0.95, -0.12}, {0.55, 0.8, 0.15}, {0.0, 0.0, 1.0}, 0.8, 0.15, 0.12);
   return mesh;
@@ -289,7 +289,7 @@ MeshBuilder SeedHead() {
   stem.AddTube(Bezier({0.0, -0.05, 0.0}, {0.0, -0.5, 0.05}, {0.12, -0.9, -0.05}, {0.05, -1.45, 0.0}),
                [](double t) { return 0.024 + 0.006 * t; }, 6, 20);
 
-  MeshGroup3& bracts = mesh.Group("bracts", Colour(110, 128, 112));
+  MeshGroup3& bracts = mesh.Group("bracts", Colour(132, 152, 134));
   for (int k = 0; k < 9; ++k) {
     const double theta = 2.0 * PI * (k + 0.3 * Jitter(300 + k)) / 9.0;
     const P3 out{std::cos(theta), 0.0, std::sin(theta)};
@@ -297,7 +297,7 @@ MeshBuilder SeedHead() {
     bracts.AddSheet(Blade(out * 0.05 + P3{0.0, -0.06, 0.0}, Normalized(out * 0.5 + P3{0.0, -1.0, 0.0}), side,
                           Normalized(out + P3{0.0, 0.5, 0.0}), 0.2, [](double v) { return 0.025 * (1.0 - v) + 0.002; },
                           [](double, double v) { return 0.08 * v * v; }),
-                    1, 6, 0.004);
+                    2, 6, 0.025);
   }
 
   MeshGroup3& core = mesh.Group("core", Colour(197, 181, 146));
@@ -327,15 +327,18 @@ MeshBuilder SeedHead() {
     beaks.AddTube([=](double t) { return dir * (0.18 + (reach - 0.18) * t); }, [](double) { return 0.0035; }, 3, 2);
     // The plume: fine blades spread like an umbrella around the seed's axis.
     const Frame f = FrameAlong(dir * reach, dir, {Jitter(1000 + i), 1.0, 0.3});
-    constexpr int BLADES = 8;
+    constexpr int BLADES = 12;
     for (int b = 0; b < BLADES; ++b) {
       const double a = 2.0 * PI * (b + 0.5 * Hash01(1100 + i * BLADES + b)) / BLADES;
       const P3 spoke = Normalized(f.x * std::cos(a) + f.z * std::sin(a) + f.y * 0.45);
       const P3 across = Normalized(Cross(f.y, spoke));
       const P3 lift = Normalized(Cross(spoke, across));
-      pappus.AddSheet(Blade(dir * reach, spoke, across, lift, 0.14, [](double v) { return 0.001 + 0.007 * v; },
+      const size_t first = pappus.vertices.size();
+      pappus.AddPatch(Blade(dir * reach, spoke, across, lift, 0.14, [](double v) { return 0.001 + 0.008 * v; },
                             [](double, double v) { return -0.02 * v * v; }),
-                      1, 1, 0.002);
+                      1, 1, false);
+      // One face only, shaded as part of the round clock rather than as a flat blade.
+      pappus.AimNormals(first, {0.0, 0.0, 0.0});
     }
   }
   return mesh;

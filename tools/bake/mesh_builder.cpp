@@ -2,6 +2,7 @@
 // writes them as .mesh text files (fields split at single blanks).
 #include "mesh_builder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -48,20 +49,32 @@ void MeshGroup3::AddPatch(const Surface& s, int columns, int rows, bool wrapU) {
   SmoothNormals(firstVertex, firstTriangle);
 }
 
+namespace {
+
+// A point of a sheet moved along the sheet's normal by side * half its local
+// thickness. The thickness swells from nothing at the sheet's open edges, so
+// the two faces meet there and stand apart where the depth buffer needs it.
+P3 SheetFace(const Surface& s, double u, double v, double thickness, bool wrapU, double side) {
+  const double h = 1e-3;
+  const P3 du = s(wrapU ? u + h : std::min(1.0, u + h), v) - s(wrapU ? u - h : std::max(0.0, u - h), v);
+  const P3 dv = s(u, std::min(1.0, v + h)) - s(u, std::max(0.0, v - h));
+  const P3 normal = Normalized(Cross(du, dv), {0.0, 0.0, 1.0});
+  const double across = wrapU ? 1.0 : std::sqrt(std::max(0.0, 1.0 - (2.0 * u - 1.0) * (2.0 * u - 1.0)));
+  const double along = std::sqrt(std::max(0.0, std::sin(3.14159265358979323846 * v)));
+  return s(u, v) + normal * (side * 0.5 * thickness * across * along);
+}
+
+}  // namespace
+
 void MeshGroup3::AddSheet(const Surface& s, int columns, int rows, double thickness, bool wrapU) {
-  const size_t frontVertex = vertices.size();
-  AddPatch(s, columns, rows, wrapU);
-  const size_t frontEnd = vertices.size();
-  const size_t backTriangle = triangles.size();
-  const int offset = static_cast<int>(frontEnd - frontVertex);
-  for (size_t i = frontVertex; i < frontEnd; ++i) {
-    vertices.push_back(vertices[i] - normals[i] * thickness);
-    normals.push_back(normals[i] * -1.0);
-  }
-  for (size_t t = backTriangle - static_cast<size_t>(2 * columns * rows); t < backTriangle; ++t) {
-    const std::array<int, 3> f = triangles[t];
-    triangles.push_back({f[0] + offset, f[2] + offset, f[1] + offset});
-  }
+  AddPatch([&](double u, double v) { return SheetFace(s, u, v, thickness, wrapU, 1.0); }, columns, rows, wrapU);
+  // The back face runs u the other way, so its triangles and normals face away.
+  AddPatch([&](double u, double v) { return SheetFace(s, 1.0 - u, v, thickness, wrapU, -1.0); }, columns, rows,
+           wrapU);
+}
+
+void MeshGroup3::AimNormals(size_t firstVertex, P3 centre) {
+  for (size_t i = firstVertex; i < vertices.size(); ++i) normals[i] = Normalized(vertices[i] - centre);
 }
 
 void MeshGroup3::AddTube(const Curve& c, const std::function<double(double)>& radius, int sides,

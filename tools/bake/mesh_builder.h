@@ -39,12 +39,17 @@ class MeshGroup3 {
   // A grid of (columns + 1) x (rows + 1) points over u (columns) and v (rows);
   // wrapU joins the last column to the first. Faces point along dS/du x dS/dv.
   void AddPatch(const Surface& s, int columns, int rows, bool wrapU);
-  // A thin two-sided leaf or petal: the patch and, thickness behind it, the
-  // same patch facing the other way, so both sides light up facing the light.
+  // A two-sided leaf or petal: a front and a back face (facing away from each
+  // other, so each side lights up when it faces the light), thickness apart
+  // in the middle and meeting at the open edges.
   void AddSheet(const Surface& s, int columns, int rows, double thickness, bool wrapU = false);
   // A closed tube of the given number of sides around a curve, radius(t)
   // wide, with both ends closed by a point.
   void AddTube(const Curve& c, const std::function<double(double)>& radius, int sides, int segments);
+
+  // Points the normals of vertices [firstVertex, end) away from centre, for
+  // fine parts (a plume) that should shade as one round body.
+  void AimNormals(size_t firstVertex, P3 centre);
 
   std::string name;
   P3 colour;  // diffuse colour, components 0..1
