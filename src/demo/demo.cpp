@@ -6,14 +6,13 @@
 
 #include <cstdio>
 
-#include "demo/demofx.h"
 #include "demo/scheduler.h"
 #include "foundation/debug.h"
+#include "fx/demofx.h"
+#include "fx/showclock.h"
 #include "platform/platform.h"
 
 int running = 1;
-float startDemoTime = 0.0f;
-std::list<DemoFX*> frags;
 
 void init() {
   Log::Start("zarv.log", true);
@@ -65,8 +64,6 @@ int runShow() {
   done();
   return 0;
 }
-
-float DemoTime() { return static_cast<float>(platform::GetTime() - startDemoTime); }
 
 float GetDT() {
   static float oldDelta = 0.0f;

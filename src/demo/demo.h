@@ -3,9 +3,9 @@
 // the show clock passes 151 seconds.
 #pragma once
 
+#include "fx/showclock.h"
+
 extern int running;
-// Timer value (seconds) at which the show clock starts, set last in init.
-extern float startDemoTime;
 
 void init();
 // Draws one frame; dt is the frame's delta time in seconds.
@@ -14,8 +14,6 @@ void done();
 // Runs init, the frame loop and done; the program's exit status.
 int runShow();
 
-// Seconds since startDemoTime, read afresh from the timer.
-float DemoTime();
 // Seconds since the previous call; the first call measures from the timer's start.
 float GetDT();
 // Counts a frame; about once a second writes "<frames> (frags=<effects>)" into the title.

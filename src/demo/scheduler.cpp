@@ -4,7 +4,7 @@
 
 #include <GL/gl.h>
 
-#include "demo/demofx.h"
+#include "fx/demofx.h"
 
 void processFX(float dt) {
   for (DemoFX* fx : frags) {

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "demo/demo.h"
-#include "demo/demofx.h"
+#include "fx/demofx.h"
 #include "foundation/debug.h"
 #include "platform/offscreen_window.h"
 #include "platform/platform.h"
