@@ -16,6 +16,8 @@ namespace {
 // A failure must not look like success to the shell that ran the show.
 constexpr int FATAL_EXIT_STATUS = 1;
 
+FatalExit fatalExit = std::exit;
+
 void WriteLine(const char* text) {
   if (!Log::file.fail()) {
     Log::file << text << '\n';
@@ -30,10 +32,13 @@ void WriteLine(const char* text) {
 
 [[noreturn]] void EndProcess() {
   Log::End();
-  std::exit(FATAL_EXIT_STATUS);
+  fatalExit(FATAL_EXIT_STATUS);
+  std::abort();  // a handler that returned broke its contract
 }
 
 }  // namespace
+
+void SetFatalExit(FatalExit handler) { fatalExit = handler != nullptr ? handler : std::exit; }
 
 void Log::Start(const std::string& name, bool echo) {
   logging = true;

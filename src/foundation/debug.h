@@ -27,6 +27,13 @@ class Log {
   static constexpr int BUFFER_SIZE = 2048;
 };
 
+// What the fatal reporters do last, after closing the log: by default
+// std::exit with status 1. A fuzzer plugs in a handler that unwinds back to
+// itself instead, so a defined fatal error ends one input, not the run. The
+// handler must not return.
+using FatalExit = void (*)(int status);
+void SetFatalExit(FatalExit handler);
+
 // Fatal: logs the failed check, closes the log, exits with status 1.
 [[noreturn]] void ZarvFailed(const char* expression, const char* file, int line, const char* func);
 // Fatal: logs where an error (described by the line logged before) happened, then as above.

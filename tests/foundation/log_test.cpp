@@ -202,3 +202,29 @@ TEST(Reporters, FatalWithoutALogWritesNothingAndStillExitsWithOne) {
   EXPECT_EXIT(ZarvFailed("f", "here.cpp", 3, "void f()"), ExitedWithCode(1), "^$");
   EXPECT_EXIT(ZarvError("here.cpp", 4, "void f()"), ExitedWithCode(1), "^$");
 }
+
+namespace {
+
+struct FatalEnded {
+  int status;
+};
+[[noreturn]] void ThrowInsteadOfExiting(int status) { throw FatalEnded{status}; }
+
+}  // namespace
+
+TEST(Reporters, FatalExitCanBeReplacedToGoOnAfterADefinedFatalError) {
+  ScratchDir dir;
+  SetFatalExit(ThrowInsteadOfExiting);
+  Log::Start("zarv.log", false);
+  int status = 0;
+  try {
+    ZARV_ERROR();
+  } catch (const FatalEnded& ended) {
+    status = ended.status;
+  }
+  SetFatalExit(nullptr);
+  EXPECT_EQ(status, 1);
+  EXPECT_FALSE(Log::logging) << "the log is closed before the handler runs";
+  EXPECT_EQ(ReadLines("zarv.log").size(), 1u);
+  EXPECT_EXIT(ZarvError("here.cpp", 1, "f"), ExitedWithCode(1), "") << "null restores the exit";
+}
