@@ -18,7 +18,10 @@ constexpr double DEGREES_PER_UNIT = 10.0;
 
 }  // namespace
 
-Animator::Animator(const std::string& name) {
+// Delegating to the default constructor makes the object complete before
+// loading starts, so should a fatal report unwind rather than exit (as under
+// a fuzzer), the destructor still frees the curves read so far.
+Animator::Animator(const std::string& name) : Animator() {
   std::ifstream f(name);
   if (f.fail()) {
     Log::Msg("animator file \"%s\" not found", name.c_str());
@@ -37,8 +40,6 @@ Animator::Animator(const std::string& name) {
 
   AnimCurve::NameStream(f, name);
   curves.assign(static_cast<size_t>(count), nullptr);
-  startFrame = 100000000.0f;
-  endFrame = -100000000.0f;
   for (AnimCurve*& curve : curves) {
     curve = new AnimCurve(f);
     if (curve->startFrame < startFrame) startFrame = curve->startFrame;

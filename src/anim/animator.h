@@ -25,4 +25,7 @@ class Animator {
   std::vector<AnimCurve*> curves;  // in file order, owned
   float startFrame = 100000000.0f;  // first key frame of all curves; 1e8 with none
   float endFrame = -100000000.0f;  // last key frame of all curves; -1e8 with none
+
+ private:
+  Animator() = default;
 };

@@ -3,6 +3,7 @@
 #include "anim/timeline.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "anim/recordroom.h"
 
@@ -74,6 +75,7 @@ void Timeline::ImproveHermitHandles() {
 }
 
 void Timeline::HermitCreate(BezPoint& p1, BezPoint& p2, int i) {
+  assert(i >= 0 && static_cast<size_t>(i) < coefs.size() && "coefs must be sized before a segment is filled");
   HermitCoef& c = coefs[static_cast<size_t>(i)];
   // Two keys at one time give dx = 0 and non-finite coefficients; Eval copes.
   const double dx = static_cast<double>(p2.x) - p1.x;
@@ -99,6 +101,7 @@ float Timeline::Eval(float t) const {
 }
 
 float Timeline::EvalHermit(int i, float t) const {
+  assert(i >= 0 && static_cast<size_t>(i) < coefs.size() && "no such segment");
   const HermitCoef& c = coefs[static_cast<size_t>(i)];
   const double s = static_cast<double>(t) - c.start;
   return static_cast<float>(((c.c3 * s + c.c2) * s + c.c1) * s + c.c0);

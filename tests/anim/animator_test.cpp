@@ -220,3 +220,32 @@ TEST(AnimatorFatal, BadCurveRecordsNameTheFile) {
   EXPECT_THAT(ReadLines("zarv.log"),
               ::testing::ElementsAre("unknown anim curve type \"\"", ErrorReport("animcurve.cpp", curveFunc)));
 }
+
+namespace {
+
+struct FatalEnded {
+  int status;
+};
+[[noreturn]] void ThrowInsteadOfExiting(int status) { throw FatalEnded{status}; }
+
+}  // namespace
+
+TEST(AnimatorFatal, UnwindingFatalReportFreesTheCurvesReadSoFar) {
+  ScratchDir dir;
+  // Two good curves, then a bad keyword: the leak check of the sanitizer
+  // build sees whether the first two are freed.
+  WriteFile("a.anim",
+            "3 locx 1 constant constant 0 0 0 0 0 0  locy 1 constant constant 0 0 0 0 0 0"
+            "  locq 1 constant constant 0 0 0 0 0 0");
+  SetFatalExit(ThrowInsteadOfExiting);
+  Log::Start("zarv.log", false);
+  int status = 0;
+  try {
+    Animator a("a.anim");
+  } catch (const FatalEnded& ended) {
+    status = ended.status;
+  }
+  SetFatalExit(nullptr);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(ReadLines("zarv.log").front(), "unknown anim curve type \"locq\"");
+}

@@ -1,4 +1,4 @@
-// Replaces the global allocation functions with malloc/free versions that
+// Replaces the global (unaligned) allocation functions with malloc/free versions that
 // count calls, so a test or benchmark can show a stretch of code allocates nothing.
 #include "counting_new.h"
 
@@ -10,9 +10,13 @@ namespace {
 
 std::atomic<long long> allocations{0};
 
-void* Allocate(std::size_t size) {
+void* TryAllocate(std::size_t size) noexcept {
   allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  return std::malloc(size == 0 ? 1 : size);
+}
+
+void* Allocate(std::size_t size) {
+  if (void* p = TryAllocate(size)) return p;
   throw std::bad_alloc();
 }
 
@@ -22,7 +26,11 @@ long long AllocationCount() { return allocations.load(std::memory_order_relaxed)
 
 void* operator new(std::size_t size) { return Allocate(size); }
 void* operator new[](std::size_t size) { return Allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return TryAllocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return TryAllocate(size); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
