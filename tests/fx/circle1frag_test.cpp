@@ -1,0 +1,214 @@
+// The circle ornament as drawn: its loops, link and sprites where its
+// parameters put them (feedback vertices), the fade of its last second, and
+// the frame at the end of its life.
+#include "fx/circle1frag.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "assets/texture.h"
+#include "fx/showclock.h"
+#include "fx_support.h"
+#include "support/offscreen_gl.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+class Circle1Render : public OffscreenGL {
+ protected:
+  void SetUp() override {
+    OffscreenGL::SetUp();
+    WriteFile("flat.timeline", FLAT_PATH);
+    std::ifstream path("flat.timeline");
+    Circle1Frag::moveTL.Load(path);
+    ASSERT_FLOAT_EQ(Circle1Frag::moveTL.Eval(0.3f), 0.5f);
+    Circle1Frag::tex = new Texture(4, 4, 4, GL_TEXTURE_2D, 0);
+    startDemoTime = 0.0f;
+    window.SetTime(1.0);
+    fx.drawSprites = false;
+    Place(fx);
+  }
+  void TearDown() override {
+    delete Circle1Frag::tex;
+    Circle1Frag::tex = nullptr;
+    OffscreenGL::TearDown();
+  }
+
+  // Known parameters, everything well inside the view; sprites as born.
+  static void Place(Circle1Frag& fx) {
+    fx.pos1 = Vector2(-1.5f, 0.0f);
+    fx.pos2 = Vector2(1.0f, 0.5f);
+    fx.speed1 = 1.0f;   // first centre at (-1, 0) for the path's 0.5
+    fx.speed2 = -1.0f;  // second centre at (0.5, 0.5)
+    fx.radius1 = 0.8f;
+    fx.radius2 = 0.5f;
+    fx.rim1 = Vector2(0.8f, 0.0f);
+    fx.rim2 = Vector2(0.0f, -0.5f);
+    fx.ctrl = Vector2(0.0f, 2.0f);
+    fx.life = 3.0f;
+    fx.col = RGBA(0.2f, 0.6f, 1.0f, 0.4f);
+  }
+
+  // One frame reaching age `age`.
+  Emitted RenderAt(float age) {
+    fx.time = 0.0f;
+    return Emit([&] { fx.Render(age); });
+  }
+
+  ScratchDir dir;
+  Circle1Frag fx;
+};
+
+void ExpectAt(const FeedbackVertex& v, double x, double y) {
+  EXPECT_NEAR(v.x, (x + 4.0) * 100.0, 0.02);
+  EXPECT_NEAR(v.y, (y + 3.0) * 100.0, 0.02);
+}
+
+void ExpectLoop(const std::vector<FeedbackVertex>& loop, double cx, double cy, double r) {
+  ASSERT_EQ(loop.size(), 66u) << "65 points and the closing return to the first";
+  for (size_t i = 0; i < 65; ++i) {
+    SCOPED_TRACE(i);
+    const double theta = i * (2.0 * M_PI / 64.0);
+    ExpectAt(loop[i], cx + r * std::sin(theta), cy + r * std::cos(theta));
+  }
+  EXPECT_EQ(loop[65].x, loop[0].x);
+  EXPECT_EQ(loop[65].y, loop[0].y);
+}
+
+// The link curve between P0, P1, P2 at t.
+void Link(double t, double& x, double& y) {
+  const double p0x = -1.0 + 0.8, p0y = 0.0;
+  const double p1x = 0.0, p1y = 2.0;
+  const double p2x = 0.5, p2y = 0.5 - 0.5;
+  x = (1 - t) * (1 - t) * p0x + 2 * t * (1 - t) * p1x + t * t * p2x;
+  y = (1 - t) * (1 - t) * p0y + 2 * t * (1 - t) * p1y + t * t * p2y;
+}
+
+}  // namespace
+
+TEST_F(Circle1Render, LoopsAndLinkLieWhereTheParametersSay) {
+  const Emitted e = RenderAt(1.0f);
+  ASSERT_EQ(e.lines.size(), 3u);
+  EXPECT_TRUE(e.polygons.empty()) << "no sprites without drawSprites";
+  ExpectLoop(e.lines[0], -1.0, 0.0, 0.8);
+  ExpectLoop(e.lines[1], 0.5, 0.5, 0.5);
+  const std::vector<FeedbackVertex>& link = e.lines[2];
+  ASSERT_EQ(link.size(), 21u);
+  for (size_t i = 0; i < 20; ++i) {
+    SCOPED_TRACE(i);
+    double x = 0.0, y = 0.0;
+    Link(i * 0.05, x, y);
+    ExpectAt(link[i], x, y);
+  }
+  ExpectAt(link[20], 0.5, 0.0);  // P2 itself, on the second rim
+  for (const auto& run : e.lines) {
+    for (const FeedbackVertex& v : run) {
+      EXPECT_FLOAT_EQ(v.colour[0], 0.2f);
+      EXPECT_FLOAT_EQ(v.colour[1], 0.6f);
+      EXPECT_FLOAT_EQ(v.colour[2], 1.0f);
+      EXPECT_FLOAT_EQ(v.colour[3], 0.4f);
+    }
+  }
+  float width = 0.0f;
+  glGetFloatv(GL_LINE_WIDTH, &width);
+  EXPECT_EQ(width, 4.0f);
+}
+
+TEST_F(Circle1Render, CentresFollowThePathBySpeedAndDirection) {
+  // A path at 0 leaves the circles on their base centres.
+  WriteFile("zero.timeline", "2  -0.1 0 0 0 0.1 0  0.9 0 1 0 1.1 0\n");
+  std::ifstream zero("zero.timeline");
+  Circle1Frag::moveTL.Load(zero);
+  Emitted e = RenderAt(1.0f);
+  ASSERT_EQ(e.lines.size(), 3u);
+  ExpectAt(e.lines[0][0], -1.5, 0.8);
+  ExpectAt(e.lines[1][0], 1.0, 1.0);
+
+  std::ifstream flat("flat.timeline");
+  Circle1Frag::moveTL.Load(flat);
+  fx.speed1 = -1.0f;
+  e = RenderAt(1.0f);
+  ASSERT_EQ(e.lines.size(), 3u);
+  ExpectAt(e.lines[0][0], -2.0, 0.8);  // a negative speed goes left
+}
+
+TEST_F(Circle1Render, AlphaHoldsUntilTheLastSecondThenFades) {
+  const struct {
+    float age;
+    float alpha;
+  } cases[] = {{0.5f, 0.4f},  {1.95f, 0.4f}, {2.0f, 0.4f},
+                 {2.05f, 0.38f}, {2.5f, 0.2f},  {2.9f, 0.4f * (3.0f - 2.9f)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.age);
+    fx.col.a = 0.4f;
+    const Emitted e = RenderAt(c.age);
+    ASSERT_EQ(e.lines.size(), 3u);
+    EXPECT_NEAR(e.lines[2][0].colour[3], c.alpha, 1e-6);
+    EXPECT_NEAR(fx.col.a, c.alpha, 1e-6) << "the fade is kept in col";
+  }
+}
+
+TEST_F(Circle1Render, AgeEqualToLifeStillDrawsTheNextFrameEnds) {
+  fx.time = 2.0f;
+  Emitted e = Emit([&] { fx.Render(1.0f); });
+  ASSERT_EQ(fx.time, fx.life);
+  EXPECT_TRUE(fx.alive);
+  ASSERT_EQ(e.lines.size(), 3u);
+  EXPECT_EQ(e.lines[0][0].colour[3], 0.0f);
+
+  e = Emit([&] { fx.Render(0.001f); });
+  EXPECT_FALSE(fx.alive);
+  EXPECT_TRUE(e.empty());
+}
+
+TEST_F(Circle1Render, NineShrinkingSpritesAlongTheLinkOnlyWithDrawSprites) {
+  fx.drawSprites = true;
+  const Emitted e = RenderAt(1.5f);
+  ASSERT_EQ(e.lines.size(), 3u);
+  const auto quads = Quads(e.polygons);
+  ASSERT_EQ(quads.size(), 9u);
+  const double half = 0.7 * (1.0 - 1.5 / 3.0) * 100.0;  // pixels
+  for (size_t i = 0; i < 9; ++i) {
+    SCOPED_TRACE(i);
+    double x = 0.0, y = 0.0;
+    Link(i * 0.125, x, y);
+    const auto& q = quads[i];
+    // Corners in drawing order with their image coordinates.
+    const int corner[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    const float st[4][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_NEAR(q[k].x, (x + 4.0) * 100.0 + corner[k][0] * half, 0.02);
+      EXPECT_NEAR(q[k].y, (y + 3.0) * 100.0 + corner[k][1] * half, 0.02);
+      EXPECT_EQ(q[k].tex[0], st[k][0]);
+      EXPECT_EQ(q[k].tex[1], st[k][1]);
+      EXPECT_FLOAT_EQ(q[k].colour[3], 0.4f);
+    }
+  }
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "the sprite image is switched off again";
+}
+
+TEST_F(Circle1Render, BornAtTwentySecondsNeverShowsSprites) {
+  startDemoTime = 10.0f;
+  window.SetTime(30.0);
+  Circle1Frag born;
+  Place(born);
+  window.SetTime(31.0);  // past 20 s now, but not at its birth
+  const Emitted e = Emit([&] { born.Render(0.5f); });
+  EXPECT_EQ(e.lines.size(), 3u);
+  EXPECT_TRUE(e.polygons.empty());
+
+  window.SetTime(30.5);
+  Circle1Frag later;
+  Place(later);
+  EXPECT_EQ(Quads(Emit([&] { later.Render(0.5f); }).polygons).size(), 9u);
+}
+
+TEST_F(Circle1Render, SpritesWithoutAnImageAreStillDrawn) {
+  delete Circle1Frag::tex;
+  Circle1Frag::tex = nullptr;
+  fx.drawSprites = true;
+  EXPECT_EQ(Quads(RenderAt(1.0f).polygons).size(), 9u);
+}
