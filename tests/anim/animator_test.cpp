@@ -57,7 +57,7 @@ Matrix Expected(const Matrix& base, double tx, double ty, double tz, double ax, 
 }
 
 Matrix ModelView() {
-  GLfloat f[16];
+  GLfloat f[16] = {};
   glGetFloatv(GL_MODELVIEW_MATRIX, f);
   Matrix m{};
   for (int i = 0; i < 16; ++i) m[i] = f[i];

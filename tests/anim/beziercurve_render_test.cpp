@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "anim/beziercurve.h"
@@ -151,7 +152,8 @@ TEST_F(BezierRenderGL, PathLineEndsAtTheLastPointAndTheRibbonFlanksIt) {
   ExpectVectorNear(ribbon[6], line[3], 0.0f);
   ExpectVectorNear(ribbon[7], line[3], 0.0f);
 
-  GLfloat colorBefore[4], colorAfter[4];
+  GLfloat colorBefore[4] = {0, 0, 0, 0};
+  GLfloat colorAfter[4] = {0, 0, 0, 0};
   glGetFloatv(GL_CURRENT_COLOR, colorBefore);
   const Feedback fb = Capture(c, step);
   ASSERT_EQ(fb.strip.size(), line.size());
