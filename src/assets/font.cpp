@@ -23,12 +23,10 @@ Font::Font() {
   tex = new Texture("data/font.png", GL_TEXTURE_2D, FLAGS);
 
   std::ifstream metrics("data/fontmetrics.data");
-  int read = 0;
-  while (read < 256 && metrics >> width[read]) ++read;
+  const int read = ReadWidths(metrics, width);
   if (read < 256) {
     Log::Msg("Font: data/fontmetrics.data gave %d of 256 glyph widths; the others are %d", read,
              DEFAULT_WIDTH);
-    for (int c = read; c < 256; ++c) width[c] = DEFAULT_WIDTH;
   }
 
   for (int c = 0; c < 256; ++c) {
@@ -37,6 +35,13 @@ Font::Font() {
 }
 
 Font::~Font() { delete tex; }
+
+int Font::ReadWidths(std::istream& in, int (&widths)[256]) {
+  int read = 0;
+  while (read < 256 && in >> widths[read]) ++read;
+  for (int c = read; c < 256; ++c) widths[c] = DEFAULT_WIDTH;
+  return read;
+}
 
 void Font::Print(float x, float y, float size, const char* format, ...) {
   if (format == nullptr) return;

@@ -3,6 +3,8 @@
 // as textured quads in window pixels.
 #pragma once
 
+#include <istream>
+
 #include "assets/texture.h"
 #include "foundation/vector2.h"
 
@@ -26,6 +28,11 @@ class Font {
   // font texture bound.
   void Print(float x, float y, float size, const char* format, ...)
       __attribute__((format(printf, 5, 6)));
+
+  // Reads up to 256 glyph widths (whitespace-separated integers) from a
+  // metrics text into widths; the glyphs it does not provide get
+  // DEFAULT_WIDTH. Returns how many it read. Needs no GL context.
+  static int ReadWidths(std::istream& in, int (&widths)[256]);
 
   Vector2 texCoord[256];  // (u, v) of each glyph cell's corner with the smallest u and v
   int width[256] = {};    // advance of each glyph, 1/32 of a cell
