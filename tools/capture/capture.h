@@ -1,0 +1,31 @@
+// One capture run: the show simulated from its start up to the last frame
+// asked for, the wanted frames written as a video, PNG frames or stills,
+// and the schedule summary printed at the end.
+#pragma once
+
+#include <csignal>
+#include <string>
+
+#include "capture_options.h"
+
+// Exit statuses of zarv-capture.
+constexpr int EXIT_DONE = 0;
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+constexpr int EXIT_INTERRUPTED = 130;
+
+// Set by a signal handler to stop a run early; the run cleans up and returns
+// EXIT_INTERRUPTED.
+extern volatile std::sig_atomic_t captureInterrupted;
+
+// The first frame at or after a show time (seconds) at fps frames a second.
+long FirstFrameAt(double seconds, int fps);
+// The frame in which the show ends itself: the first whose show time, as the
+// show reads it (single precision), is past 151 s.
+long LastShowFrame(int fps);
+
+// Runs the capture the options ask for, with the working directory already
+// the show's; output paths must be absolute. soundtrack: the music file's
+// absolute path. Returns the exit status; messages go to stderr, the
+// schedule summary to stdout.
+int RunCapture(const CaptureOptions& options, const std::string& soundtrack);

@@ -1,0 +1,226 @@
+// ffmpeg runs as a child with the frames on its stdin and its stderr in a
+// temporary file, so that its own message can be shown when it fails and
+// nothing of it interleaves with the progress bar while it works.
+#include "ffmpeg_encoder.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace {
+
+// ffmpeg's error text comes back at most this long.
+constexpr size_t MAX_MESSAGE = 4000;
+// A bigger pipe lets ffmpeg take a whole frame while the next is drawn.
+constexpr int PIPE_BYTES = 1 << 20;
+
+std::string Number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6f", value);
+  return text;
+}
+
+std::string Folder(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string TempFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+}
+
+// Creates a fresh file from a mkstemp pattern; empty with *error set when impossible.
+std::string MakeTemp(const std::string& pattern, std::string* error) {
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  int fd = mkstemp(name.data());
+  if (fd < 0) {
+    *error = std::strerror(errno);
+    return "";
+  }
+  close(fd);
+  return name.data();
+}
+
+}  // namespace
+
+FfmpegEncoder::~FfmpegEncoder() {
+  if (child > 0 || !partial.empty()) Abandon();
+}
+
+std::vector<std::string> FfmpegEncoder::Command(const Settings& s, const std::string& file) {
+  std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-y",
+                                   "-f", "rawvideo", "-pixel_format", "rgba",
+                                   "-video_size", std::to_string(s.width) + "x" + std::to_string(s.height),
+                                   "-framerate", std::to_string(s.fps), "-i", "pipe:0"};
+  const bool audio = !s.audio.empty();
+  if (audio) {
+    args.insert(args.end(), {"-ss", Number(s.audioStart), "-t", Number(s.duration), "-i", s.audio});
+  }
+  args.insert(args.end(), {"-map", "0:v"});
+  if (audio) args.insert(args.end(), {"-map", "1:a"});
+  args.insert(args.end(), {"-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p"});
+  if (audio) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
+  args.insert(args.end(), {"-f", "mp4", file});
+  return args;
+}
+
+bool FfmpegEncoder::Reserve(const Settings& s, std::string* error) {
+  settings = s;
+  struct stat info = {};
+  if (stat(s.output.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    *error = "cannot write " + s.output + ": it is a folder";
+    return false;
+  }
+  std::string reason;
+  partial = MakeTemp(Folder(s.output) + "/." + BaseName(s.output) + ".part-XXXXXX", &reason);
+  if (partial.empty()) {
+    *error = "cannot write " + s.output + ": " + reason;
+    return false;
+  }
+  return true;
+}
+
+bool FfmpegEncoder::Start(std::string* error) {
+  std::string reason;
+  errorsFile = MakeTemp(TempFolder() + "/zarv-capture-ffmpeg-XXXXXX", &reason);
+  if (errorsFile.empty()) {
+    *error = "cannot make a file for ffmpeg's messages in " + TempFolder() + ": " + reason;
+    return false;
+  }
+  int ends[2] = {-1, -1};
+  if (pipe2(ends, O_CLOEXEC) != 0) {
+    *error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
+    return false;
+  }
+  fcntl(ends[1], F_SETPIPE_SZ, PIPE_BYTES);
+  // A write to an ffmpeg that has died must fail, not end this process.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  std::vector<std::string> args = Command(settings, partial);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsFile.c_str(), O_WRONLY | O_TRUNC, 0);
+  pid_t pid = -1;
+  int spawned = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(ends[0]);
+  if (spawned != 0) {
+    close(ends[1]);
+    *error = std::string("cannot run ffmpeg: ") + std::strerror(spawned) +
+             (spawned == ENOENT ? " (is ffmpeg installed and on PATH?)" : "");
+    RemoveFiles();
+    return false;
+  }
+  child = pid;
+  toFfmpeg = ends[1];
+  return true;
+}
+
+bool FfmpegEncoder::Write(const std::vector<unsigned char>& pixels) {
+  if (toFfmpeg < 0) return false;
+  const unsigned char* data = pixels.data();
+  size_t left = pixels.size();
+  while (left > 0) {
+    ssize_t n = write(toFfmpeg, data, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+int FfmpegEncoder::Wait() {
+  if (toFfmpeg >= 0) close(toFfmpeg);
+  toFfmpeg = -1;
+  int status = 0;
+  while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  child = -1;
+  return status;
+}
+
+bool FfmpegEncoder::Finish(std::string* error) {
+  const int status = Wait();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    *error = Failure(status);
+    RemoveFiles();
+    return false;
+  }
+  if (std::rename(partial.c_str(), settings.output.c_str()) != 0) {
+    *error = "cannot put the video at " + settings.output + ": " + std::strerror(errno);
+    RemoveFiles();
+    return false;
+  }
+  partial.clear();
+  RemoveFiles();
+  return true;
+}
+
+void FfmpegEncoder::GiveUp(std::string* error) {
+  const int status = Wait();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) *error = Failure(status);
+  RemoveFiles();
+}
+
+void FfmpegEncoder::Abandon() {
+  if (toFfmpeg >= 0) close(toFfmpeg);
+  toFfmpeg = -1;
+  if (child > 0) {
+    kill(child, SIGTERM);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  child = -1;
+  RemoveFiles();
+}
+
+std::string FfmpegEncoder::Failure(int status) const {
+  std::ifstream in(errorsFile);
+  std::ostringstream text;
+  text << in.rdbuf();
+  std::string message = text.str();
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+    message.pop_back();
+  }
+  if (message.size() > MAX_MESSAGE) message = "..." + message.substr(message.size() - MAX_MESSAGE);
+  std::string how = WIFEXITED(status) ? "ffmpeg failed with exit status " + std::to_string(WEXITSTATUS(status))
+                                      : "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
+  return message.empty() ? how : how + ":\n" + message;
+}
+
+void FfmpegEncoder::RemoveFiles() {
+  if (!partial.empty()) std::remove(partial.c_str());
+  partial.clear();
+  if (!errorsFile.empty()) std::remove(errorsFile.c_str());
+  errorsFile.clear();
+}

@@ -1,0 +1,72 @@
+// zarv-capture: renders the show offline to an MP4, PNG frames or stills, or
+// benchmarks its frames. It runs the show's own code from the show folder,
+// where the show reads its files and writes zarv.log.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "capture.h"
+#include "capture_options.h"
+#include "frame_bench.h"
+
+namespace {
+
+void OnInterrupt(int) { captureInterrupted = 1; }
+
+std::string ExecutableFolder() {
+  char path[4096] = {};
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  std::string exe(path, static_cast<size_t>(n));
+  size_t slash = exe.rfind('/');
+  return slash == std::string::npos || slash == 0 ? "/" : exe.substr(0, slash);
+}
+
+std::string Absolute(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  char cwd[4096] = {};
+  if (getcwd(cwd, sizeof cwd) == nullptr) return path;
+  return std::string(cwd) + "/" + path;
+}
+
+int Usage(const std::string& message) {
+  std::fprintf(stderr, "zarv-capture: %s\nTry 'zarv-capture --help'.\n", message.c_str());
+  return EXIT_USAGE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CaptureOptions options;
+  std::string error;
+  if (!ParseCaptureOptions(argc, argv, &options, &error)) return Usage(error);
+  if (options.help) {
+    std::fputs(CaptureUsage(), stdout);
+    return EXIT_DONE;
+  }
+
+  const std::string showDir = Absolute(options.showDir.empty() ? ExecutableFolder() : options.showDir);
+  struct stat info = {};
+  for (const char* needed : {"data", "murel.mp3"}) {
+    if (stat((showDir + "/" + needed).c_str(), &info) != 0) {
+      return Usage("the show folder " + showDir + " has no " + needed +
+                   " (build the show first, or name its folder with --show-dir)");
+    }
+  }
+  options.output = Absolute(options.output);
+  while (options.output.size() > 1 && options.output.back() == '/') options.output.pop_back();
+  if (chdir(showDir.c_str()) != 0) return Usage("cannot enter " + showDir + ": " + std::strerror(errno));
+
+  struct sigaction action = {};
+  action.sa_handler = OnInterrupt;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+
+  if (options.mode == CaptureOptions::Mode::BENCH) return RunFrameBench(options);
+  return RunCapture(options, showDir + "/murel.mp3");
+}

@@ -1,0 +1,54 @@
+// The show is started with the clock at 0, so its start-up sets
+// startDemoTime to 0 and every later show time is exactly the clock's value.
+#include "offline_show.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "demo/demo.h"
+#include "music/music.h"
+#include "platform/platform.h"
+
+OfflineShow::OfflineShow(int framesPerSecond) : fps(framesPerSecond) {
+  assert(fps > 0 && "an offline show needs a positive frame rate");
+  window.onSwap = [this] {
+    if (onFrame) onFrame();
+  };
+}
+
+OfflineShow::~OfflineShow() {
+  if (started) platform::UseBackend(nullptr);
+}
+
+void OfflineShow::Start() {
+  platform::UseBackend(&window);
+  MusicSetOffline(true);
+  MusicSetOfflinePosition(0.0);
+  window.SetTime(0.0);
+  started = true;
+  init();
+}
+
+void OfflineShow::Frame(long n, const std::function<void()>& wanted) {
+  const double t = TimeOf(n);
+  window.SetTime(t);
+  MusicSetOfflinePosition(t);
+  onFrame = wanted;
+  display(1.0f / static_cast<float>(fps));
+  onFrame = nullptr;
+}
+
+bool OfflineShow::Running() const { return running != 0; }
+
+void OfflineShow::Finish() { done(); }
+
+std::vector<unsigned char> OfflineShow::TopDownPixels() const {
+  std::vector<unsigned char> pixels = window.ReadPixels();
+  const size_t row = static_cast<size_t>(WIDTH) * 4;
+  for (int y = 0; y < HEIGHT / 2; ++y) {
+    unsigned char* top = pixels.data() + y * row;
+    unsigned char* bottom = pixels.data() + (HEIGHT - 1 - y) * row;
+    std::swap_ranges(top, top + row, bottom);
+  }
+  return pixels;
+}
