@@ -5,8 +5,10 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 
 #include "foundation/debug.h"
 
@@ -15,6 +17,16 @@ namespace {
 // The field at index, or an empty one (which reads as 0) when the record is short.
 const char* Field(const std::vector<std::string>& fields, size_t index) {
   return index < fields.size() ? fields[index].c_str() : "";
+}
+
+// A triangle corner read by its leading integer, like atoi, but a number
+// beyond int (where atoi's result is undefined, and glibc's wraps round onto
+// small, valid-looking indices) is held at the nearest int end, outside
+// every group.
+int ReadIndex(const char* field) {
+  const long long value = std::strtoll(field, nullptr, 10);
+  return static_cast<int>(std::clamp<long long>(value, std::numeric_limits<int>::min(),
+                                                std::numeric_limits<int>::max()));
 }
 
 Vector3 ReadVector(const std::vector<std::string>& fields) {
@@ -91,7 +103,7 @@ Mesh::Mesh(const std::string& file) {
     if (keyword == "f") {
       MeshGroup::Triangle triangle;
       for (int corner = 0; corner < 3; ++corner) {
-        triangle.index[corner] = std::atoi(Field(fields, corner + 1));
+        triangle.index[corner] = ReadIndex(Field(fields, corner + 1));
       }
       current.triangles.push_back(triangle);
     }

@@ -145,6 +145,21 @@ TEST(Mesh, AnEmptyFileHasNoGroups) {
   EXPECT_TRUE(Load("\n\n# nothing\n").groups.empty());
 }
 
+TEST(Mesh, IndicesBeyondIntStayOutsideTheGroup) {
+  ScratchDir dir;
+  Log::Start("zarv.log", false);
+  // 2^32 + 1 and 2^64 + 2 would wrap round onto the valid indices 1 and 2.
+  Mesh mesh = Load(std::string(ONE_GROUP) + "f 0 4294967297 18446744073709551618\nf -4294967296 1 2\n");
+  Log::End();
+  ASSERT_EQ(mesh.groups.size(), 1u);
+  ASSERT_EQ(mesh.groups[0].triangles.size(), 3u);
+  ExpectTriangle(mesh.groups[0].triangles[1], 0, 2147483647, 2147483647);
+  ExpectTriangle(mesh.groups[0].triangles[2], -2147483647 - 1, 1, 2);
+  EXPECT_EQ(ReadLines("zarv.log"),
+            std::vector<std::string>{"Mesh m.mesh: group \"a\" has 2 triangles with indices "
+                                     "outside its vertices or normals; they are not drawn"});
+}
+
 TEST(Mesh, BadIndicesAreReportedOncePerGroupAtLoad) {
   ScratchDir dir;
   Log::Start("zarv.log", false);
