@@ -1,18 +1,73 @@
-// Start-up, the frame and shutdown in their fixed order. Every time read
-// goes through the platform layer, so tests and the capture tool can set it.
+// Start-up, the frame and shutdown in their fixed order. All loading comes
+// before the show clock starts, so the timetable does not include it. Every
+// time read goes through the platform layer, so tests and the capture tool
+// can set it.
 #include "demo/demo.h"
 
 #include <GL/gl.h>
 
 #include <cstdio>
+#include <fstream>
 
+#include "anim/animator.h"
+#include "assets/font.h"
+#include "assets/mesh.h"
+#include "assets/texture.h"
+#include "demo/overlay.h"
 #include "demo/scheduler.h"
 #include "foundation/debug.h"
+#include "fx/circle1frag.h"
+#include "fx/circle2frag.h"
 #include "fx/demofx.h"
+#include "fx/flora0frag.h"
 #include "fx/showclock.h"
+#include "music/music.h"
 #include "platform/platform.h"
 
 int running = 1;
+Font* font = nullptr;
+
+namespace {
+
+// The sprites and the font: 2D, with the GL-built mipmap chain.
+constexpr int TEXTURE_FLAGS = 24;
+
+// The spectrum overlay, toggled in the live show; off unless asked for.
+struct OverlaySwitch {
+  bool on = false;
+  bool keyWasDown = false;
+} overlaySwitch;
+
+void LoadAssets() {
+  std::ifstream timeline("data/circlemove.timeline");
+  Circle1Frag::moveTL.Load(timeline);
+  timeline.close();
+
+  Circle1Frag::tex = new Texture("data/c2.png", GL_TEXTURE_2D, TEXTURE_FLAGS);
+  Circle2Frag::tex = new Texture("data/circle3.png", GL_TEXTURE_2D, TEXTURE_FLAGS);
+  Circle2Frag::tex3 = new Texture("data/3.png", GL_TEXTURE_2D, TEXTURE_FLAGS);
+
+  // File n goes to slot n - 1, except that files 1 and 2 swap slots.
+  const int slotOfFile[4] = {1, 0, 2, 3};
+  for (int file = 1; file <= 4; ++file) {
+    int slot = slotOfFile[file - 1];
+    Flora0Frag::mesh[slot] = new Mesh("data/" + std::to_string(file) + ".mesh");
+    Flora0Frag::anim[slot] = new Animator("data/" + std::to_string(file) + ".anim");
+  }
+  for (bool& used : Flora0Frag::used) used = false;
+
+  frags.clear();
+  font = new Font;
+  MusicInit("murel.mp3");
+}
+
+void ToggleOverlayOnKey() {
+  bool down = platform::GetKey(platform::KEY_F1) == platform::PRESS;
+  if (down && !overlaySwitch.keyWasDown) overlaySwitch.on = !overlaySwitch.on;
+  overlaySwitch.keyWasDown = down;
+}
+
+}  // namespace
 
 void init() {
   Log::Start("zarv.log", true);
@@ -27,7 +82,7 @@ void init() {
   glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
   glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
-  frags.clear();
+  LoadAssets();
   startDemoTime = static_cast<float>(platform::GetTime());
 }
 
@@ -42,14 +97,24 @@ void display(float dt) {
     glLoadIdentity();
     glColor4f(0.0f, 0.0f, 0.0f, 1.0f - (148.0f - DemoTime()) * 0.5f);
     glRectf(-4.0f, -3.0f, 4.0f, 3.0f);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    font->Print(364, 24, 24, "rT & wn");
   }
+  if (overlaySwitch.on) MusicDrawFFT();
   if (DemoTime() > 151.0f) running = 0;
   platform::SwapBuffers();
   printFPS();
 }
 
 void done() {
+  MusicDone();
   Log::End();
+  // The font releases its texture with itself. Textures go while the GL
+  // context still exists.
+  delete font;
+  font = nullptr;
+  delete Circle2Frag::tex;
+  Circle2Frag::tex = nullptr;
   platform::Terminate();
 }
 
@@ -58,6 +123,7 @@ int runShow() {
   while (running) {
     running = platform::GetKey(platform::KEY_ESC) == platform::RELEASE &&
               platform::GetWindowParam(platform::OPENED) != 0;
+    ToggleOverlayOnKey();
     float dt = GetDT();
     display(dt);
   }

@@ -5,7 +5,11 @@
 
 #include "fx/showclock.h"
 
+class Font;
+
 extern int running;
+// The show's one font: the credit and the overlay's readouts.
+extern Font* font;
 
 void init();
 // Draws one frame; dt is the frame's delta time in seconds.

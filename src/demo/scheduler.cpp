@@ -1,17 +1,40 @@
 // Each effect draws inside a full attribute push/pop, so it starts from the
 // frame's base GL state and cannot leak its own into the next effect.
+// Creation comes after drawing and retiring: a new effect is first drawn in
+// the next frame, and a Circle2Frag's parent is always a running effect.
 #include "demo/scheduler.h"
 
 #include <GL/gl.h>
 
+#include "anim/animator.h"
+#include "foundation/generator.h"
+#include "fx/circle1frag.h"
+#include "fx/circle2frag.h"
 #include "fx/demofx.h"
+#include "fx/flora0frag.h"
+#include "fx/showclock.h"
+#include "music/music.h"
 
-void processFX(float dt) {
+float* FFT = nullptr;
+
+namespace {
+
+constexpr size_t MAX_EFFECTS = 15;
+
+ScheduleCounts counts;
+
+// A band's level, widened to double as the thresholds are; silent without music.
+double Band(int band) { return FFT != nullptr ? static_cast<double>(FFT[band]) : 0.0; }
+
+void RenderPass(float dt) {
   for (DemoFX* fx : frags) {
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     fx->Render(dt);
     glPopAttrib();
   }
+}
+
+void RetirePass() {
   for (auto it = frags.begin(); it != frags.end();) {
     DemoFX* fx = *it;
     if (fx->alive) {
@@ -23,3 +46,67 @@ void processFX(float dt) {
     it = frags.erase(it);
   }
 }
+
+void TakeSlot(Flora0Frag* flora, int slot) {
+  flora->alive = true;
+  flora->slot = slot;
+  flora->time = Flora0Frag::anim[slot]->startFrame;
+  Flora0Frag::used[slot] = true;
+}
+
+void MidRule() {
+  if (frags.size() < MAX_EFFECTS) {
+    Flora0Frag* flora = new Flora0Frag;
+    for (int i = 0; i < 10; ++i) {
+      int candidate = RandomPick(4);
+      if (!Flora0Frag::used[candidate]) {
+        TakeSlot(flora, candidate);
+        break;
+      }
+    }
+    frags.push_front(flora);
+    ++counts.mid;
+  } else if (frags.size() == MAX_EFFECTS) {
+    // At exactly the cap slot 1 is taken whether or not it is free, which
+    // makes the list 16 long.
+    Flora0Frag* flora = new Flora0Frag;
+    TakeSlot(flora, 1);
+    frags.push_front(flora);
+    ++counts.midForced;
+  }
+}
+
+void ChanceRule() {
+  if (RandomPick(10) != 1 || frags.size() >= MAX_EFFECTS) return;
+  int r = RandomPick(10);
+  if (r == 1) {
+    frags.push_back(new Circle1Frag);
+    ++counts.chanceCircle1;
+  } else if (r >= 3 && r <= 5) {
+    Circle2Frag* circle = new Circle2Frag;
+    for (DemoFX* fx : frags) {
+      if (fx->type == 1) {
+        circle->InitFrom(*static_cast<Circle1Frag*>(fx));
+        break;
+      }
+    }
+    frags.push_back(circle);
+    ++counts.chanceCircle2;
+  }
+}
+
+}  // namespace
+
+void processFX(float dt) {
+  FFT = MusicGetSpectrum();
+  RenderPass(dt);
+  RetirePass();
+  if (Band(1) > 0.3 && frags.size() < MAX_EFFECTS) {
+    frags.push_back(new Circle1Frag);
+    ++counts.bass;
+  }
+  if (Band(17) > 0.1 && DemoTime() > 70.0) MidRule();
+  ChanceRule();
+}
+
+const ScheduleCounts& scheduleCounts() { return counts; }

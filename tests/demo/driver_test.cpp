@@ -10,8 +10,10 @@
 #include "fx/demofx.h"
 #include "foundation/debug.h"
 #include "platform/offscreen_window.h"
+#include "music/music.h"
 #include "platform/platform.h"
 #include "support/scratch_dir.h"
+#include "support/show_files.h"
 
 namespace {
 
@@ -35,7 +37,11 @@ int WhiteQuad::renders = 0;
 
 class Driver : public ::testing::Test {
  protected:
-  void SetUp() override { platform::UseBackend(&window); }
+  void SetUp() override {
+    LinkShowFiles();
+    MusicSetOffline(true);
+    platform::UseBackend(&window);
+  }
   void TearDown() override {
     for (DemoFX* fx : frags) delete fx;
     frags.clear();

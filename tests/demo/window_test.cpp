@@ -2,9 +2,12 @@
 // the window, and the clear refusal without any display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <regex>
 
 #include "support/scratch_dir.h"
+#include "support/show_files.h"
 #include "support/xvfb.h"
 
 #include <X11/Xlib.h>  // after gtest: Xlib defines macros such as None and Bool
@@ -29,34 +32,67 @@ void SendCloseRequest(const std::string& display, unsigned long window) {
   XCloseDisplay(x);
 }
 
+// The real binary on its own 800 x 600 Xvfb screen, run in a scratch
+// directory that holds the baked show files.
+class ShowWindow : public ::testing::Test {
+ protected:
+  // Starts zarv and waits for its window; the window's id.
+  std::string Launch() {
+    if (!server.Running()) return {};
+    LinkShowFiles();
+    zarv = std::make_unique<ChildProcess>(std::vector<std::string>{zarvBinary}, dir.path, server.display);
+    return WaitForWindow(server.display, "frags=", 30);
+  }
+
+  XvfbServer server{"800x600x24"};
+  ScratchDir dir;
+  std::unique_ptr<ChildProcess> zarv;
+};
+
 }  // namespace
 
-TEST(ShowWindow, TitleShowsFrameRateAndEscapeEndsTheShow) {
-  XvfbServer server("800x600x24");
-  ASSERT_TRUE(server.Running());
-  ScratchDir dir;
-  ChildProcess zarv({zarvBinary}, dir.path, server.display);
-  std::string id = WaitForWindow(server.display, "frags=", 30);
+TEST_F(ShowWindow, TitleShowsFrameRateAndEscapeEndsTheShow) {
+  std::string id = Launch();
   ASSERT_FALSE(id.empty()) << ReadFile("stderr.txt");
   std::string title = RunOn(server.display, "xdotool getwindowname " + id);
   EXPECT_TRUE(std::regex_match(title, std::regex("[1-9][0-9]* \\(frags=0\\)"))) << title;
   RunOn(server.display, "xdotool key Escape");
-  EXPECT_EQ(zarv.Wait(20), 0) << ReadFile("stderr.txt");
+  EXPECT_EQ(zarv->Wait(20), 0) << ReadFile("stderr.txt");
   EXPECT_TRUE(std::ifstream("zarv.log").good());
 }
 
-TEST(ShowWindow, ClosingTheWindowEndsTheShow) {
-  XvfbServer server("800x600x24");
-  ASSERT_TRUE(server.Running());
-  ScratchDir dir;
-  ChildProcess zarv({zarvBinary}, dir.path, server.display);
-  std::string id = WaitForWindow(server.display, "frags=", 30);
+TEST_F(ShowWindow, ClosingTheWindowEndsTheShow) {
+  std::string id = Launch();
   ASSERT_FALSE(id.empty()) << ReadFile("stderr.txt");
   SendCloseRequest(server.display, std::stoul(id));
-  EXPECT_EQ(zarv.Wait(20), 0) << ReadFile("stderr.txt");
+  EXPECT_EQ(zarv->Wait(20), 0) << ReadFile("stderr.txt");
 }
 
-TEST(ShowWindow, WithoutADisplayItSaysSoAndExitsWithOne) {
+TEST_F(ShowWindow, RunsTheWholeShowToItsOwnEnd) {
+  std::string id = Launch();
+  ASSERT_FALSE(id.empty()) << ReadFile("stderr.txt");
+  // Watch the title until the show ends by itself (151 s after start-up).
+  int mostEffects = 0;
+  int status = -1;
+  std::regex title("[0-9]+ \\(frags=([0-9]+)\\)");
+  for (int second = 0; second < 400 && status < 0; ++second) {
+    std::smatch match;
+    std::string name = RunOn(server.display, "xdotool getwindowname " + id);
+    if (std::regex_match(name, match, title)) mostEffects = std::max(mostEffects, std::stoi(match[1]));
+    status = zarv->Wait(0.5);
+  }
+  EXPECT_EQ(status, 0) << ReadFile("stderr.txt");
+  EXPECT_GT(mostEffects, 0) << "the title never showed a live effect";
+  for (const std::string& line : ReadLines("zarv.log")) {
+    EXPECT_EQ(line.find("ZARV"), std::string::npos) << line;
+    EXPECT_EQ(line.find("Cannot play"), std::string::npos) << line;
+  }
+  std::string err = ReadFile("stderr.txt");
+  EXPECT_EQ(err.find("PNG"), std::string::npos) << err;
+  EXPECT_EQ(err.find("not supported"), std::string::npos) << err;
+}
+
+TEST(ShowWithoutDisplay, SaysSoAndExitsWithOne) {
   ScratchDir dir;
   ChildProcess zarv({zarvBinary}, dir.path, "");
   EXPECT_EQ(zarv.Wait(20), 1);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 
 #include "platform/glfw_window.h"
 #include "platform/platform.h"
@@ -36,17 +37,31 @@ void DrawWhiteFrame() {
   glRectf(0.0f, 0.0f, 800.0f, 600.0f);
 }
 
+// Opens the show's full-screen window through the platform layer on a
+// private Xvfb screen of the given size.
+class GlfwWindowOn : public ::testing::Test {
+ protected:
+  void Open(const std::string& screen) {
+    server = std::make_unique<XvfbServer>(screen);
+    ASSERT_TRUE(server->Running());
+    setenv("DISPLAY", server->display.c_str(), 1);
+    platform::UseBackend(&window);
+    ASSERT_EQ(platform::Init(), 1);
+    platform::OpenWindow(800, 600, 0, 0, 0, 0, 16, 0, platform::FULLSCREEN);
+  }
+  void TearDown() override {
+    platform::Terminate();
+    platform::UseBackend(nullptr);
+  }
+
+  std::unique_ptr<XvfbServer> server;
+  platform::GlfwWindow window;
+};
+
 }  // namespace
 
-TEST(GlfwWindow, ScalesTheShowIntoAWiderScreenWithBlackBars) {
-  XvfbServer server("1280x720x24");
-  ASSERT_TRUE(server.Running());
-  setenv("DISPLAY", server.display.c_str(), 1);
-
-  platform::GlfwWindow window;
-  platform::UseBackend(&window);
-  ASSERT_EQ(platform::Init(), 1);
-  platform::OpenWindow(800, 600, 0, 0, 0, 0, 16, 0, platform::FULLSCREEN);
+TEST_F(GlfwWindowOn, AWiderScreenShowsTheFrameScaledWithBlackBars) {
+  Open("1280x720x24");
   // The window reaches the screen's size once its configure events arrive.
   for (int i = 0; i < 50 && !window.Letterboxed(); ++i) {
     DrawWhiteFrame();
@@ -64,7 +79,7 @@ TEST(GlfwWindow, ScalesTheShowIntoAWiderScreenWithBlackBars) {
   DrawWhiteFrame();
   platform::SwapBuffers();
   glFinish();
-  Display* x = XOpenDisplay(server.display.c_str());
+  Display* x = XOpenDisplay(server->display.c_str());
   ASSERT_NE(x, nullptr);
   // 720 rows of 4:3 are 960 columns, centred: bars of 160 columns each side.
   EXPECT_EQ(RootPixel(x, 640, 360), 0xFFFFFFu);
@@ -88,20 +103,10 @@ TEST(GlfwWindow, ScalesTheShowIntoAWiderScreenWithBlackBars) {
   EXPECT_NEAR(mx, 0, 1);
   EXPECT_NEAR(my, 0, 1);
   XCloseDisplay(x);
-
-  platform::Terminate();
-  platform::UseBackend(nullptr);
 }
 
-TEST(GlfwWindow, FillsAScreenOfTheShowsOwnSizeDirectly) {
-  XvfbServer server("800x600x24");
-  ASSERT_TRUE(server.Running());
-  setenv("DISPLAY", server.display.c_str(), 1);
-
-  platform::GlfwWindow window;
-  platform::UseBackend(&window);
-  ASSERT_EQ(platform::Init(), 1);
-  platform::OpenWindow(800, 600, 0, 0, 0, 0, 16, 0, platform::FULLSCREEN);
+TEST_F(GlfwWindowOn, AScreenOfTheShowsOwnSizeIsFilledDirectly) {
+  Open("800x600x24");
   for (int i = 0; i < 10; ++i) {
     DrawWhiteFrame();
     platform::SwapBuffers();
@@ -110,5 +115,4 @@ TEST(GlfwWindow, FillsAScreenOfTheShowsOwnSizeDirectly) {
   EXPECT_NE(platform::GetWindowParam(platform::OPENED), 0);
   platform::Terminate();
   EXPECT_EQ(platform::GetWindowParam(platform::OPENED), 0);
-  platform::UseBackend(nullptr);
 }
