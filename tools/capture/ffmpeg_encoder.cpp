@@ -61,6 +61,14 @@ std::string MakeTemp(const std::string& pattern, std::string* error) {
   return name.data();
 }
 
+// The encoder with files on disk: a fatal error in the show ends the process
+// through exit, and this one's files must not outlive it.
+FfmpegEncoder* pending = nullptr;
+
+void CleanUpAtExit() {
+  if (pending != nullptr) pending->Abandon();
+}
+
 }  // namespace
 
 FfmpegEncoder::~FfmpegEncoder() {
@@ -97,6 +105,9 @@ bool FfmpegEncoder::Reserve(const Settings& s, std::string* error) {
     *error = "cannot write " + s.output + ": " + reason;
     return false;
   }
+  static bool registered = false;
+  if (!registered) registered = std::atexit(CleanUpAtExit) == 0;
+  pending = this;
   return true;
 }
 
@@ -219,6 +230,7 @@ std::string FfmpegEncoder::Failure(int status) const {
 }
 
 void FfmpegEncoder::RemoveFiles() {
+  if (pending == this) pending = nullptr;
   if (!partial.empty()) std::remove(partial.c_str());
   partial.clear();
   if (!errorsFile.empty()) std::remove(errorsFile.c_str());

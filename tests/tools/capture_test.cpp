@@ -1,0 +1,395 @@
+// zarv-capture run as a program on the baked show: repeatable frames, what
+// the frames at 3 s and 150 s show, the schedule summary against a count
+// taken here, bad options and an ffmpeg that is missing or fails. Low frame
+// rates keep the simulated stretch before each frame short.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "assets/texture.h"
+#include "capture_options.h"
+#include "demo/demo.h"
+#include "demo/scheduler.h"
+#include "fx/circle1frag.h"
+#include "fx/circle2frag.h"
+#include "fx/demofx.h"
+#include "fx/flora0frag.h"
+#include "music/music.h"
+#include "platform/offscreen_window.h"
+#include "platform/platform.h"
+#include "support/scratch_dir.h"
+#include "support/show_files.h"
+
+namespace {
+
+const std::string CAPTURE = std::string(ZARV_SHOW_DIR) + "/zarv-capture";
+
+struct ToolRun {
+  int status = -1;  // exit status, -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs zarv-capture with args (shell words) from the working directory;
+// env is put before the command (e.g. "PATH=/x").
+ToolRun Capture(const std::string& args, const std::string& env = "") {
+  const std::string cmd = env + (env.empty() ? "" : " ") + "'" + CAPTURE + "' " + args + " >capture.out 2>capture.err";
+  ToolRun run;
+  int raw = std::system(cmd.c_str());
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.out = ReadFile("capture.out");
+  run.err = ReadFile("capture.err");
+  return run;
+}
+
+bool Exists(const std::string& path) {
+  struct stat info = {};
+  return stat(path.c_str(), &info) == 0;
+}
+
+// Names in the folder, hidden ones included.
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  std::string cmd = "ls -A '" + folder + "' >listing.txt 2>/dev/null";
+  if (std::system(cmd.c_str()) == 0) names = ReadLines("listing.txt");
+  return names;
+}
+
+struct Image {
+  int width = 0;
+  int height = 0;
+  int bpp = 0;
+  std::unique_ptr<unsigned char[]> rows;  // top row first
+
+  // Channel c of the pixel x from the left, y from the bottom.
+  int At(int x, int y, int c) const { return rows[(static_cast<size_t>(height - 1 - y) * width + x) * bpp + c]; }
+};
+
+Image Load(const std::string& path) {
+  Image image;
+  image.rows.reset(Texture::load_png(path.c_str(), image.width, image.height, image.bpp));
+  return image;
+}
+
+class CaptureTool : public ::testing::Test {
+ protected:
+  void SetUp() override { LinkShowFiles(); }
+  // The show's files are links in the scratch folder, so its zarv.log lands there too.
+  std::string Show() const { return "--show-dir '" + dir.path + "' "; }
+
+  ScratchDir dir;
+};
+
+TEST_F(CaptureTool, TwoCapturesOfTheSameRangeGiveIdenticalFrames) {
+  ToolRun first = Capture(Show() + "--fps 10 --from 75 --to 75.5 --output a");
+  ASSERT_EQ(first.status, 0) << first.err;
+  ToolRun second = Capture(Show() + "--fps 10 --from 75 --to 75.5 --output b");
+  ASSERT_EQ(second.status, 0) << second.err;
+
+  const std::vector<std::string> names = Listing("a");
+  EXPECT_EQ(names, (std::vector<std::string>{"frame-000750.png", "frame-000751.png", "frame-000752.png",
+                                             "frame-000753.png", "frame-000754.png"}));
+  EXPECT_EQ(Listing("b"), names);
+  for (const std::string& name : names) EXPECT_EQ(ReadFile("a/" + name), ReadFile("b/" + name)) << name;
+
+  // Mid-show, effects are on screen.
+  Image frame = Load("a/frame-000750.png");
+  ASSERT_NE(frame.rows, nullptr);
+  EXPECT_EQ(frame.width, 800);
+  EXPECT_EQ(frame.height, 600);
+  EXPECT_EQ(frame.bpp, 3);
+  long lit = 0;
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) lit += frame.At(x, y, 0) + frame.At(x, y, 1) + frame.At(x, y, 2) > 0;
+  EXPECT_GT(lit, 1000);
+
+  // stderr is a file here: no progress bar.
+  EXPECT_EQ(first.err.find('\r'), std::string::npos) << first.err;
+  EXPECT_NE(first.out.find("Wrote 5 frames (show time 75.000 s to 75.400 s)"), std::string::npos) << first.out;
+}
+
+TEST_F(CaptureTool, FrameAtThreeSecondsIsBlackAndAt150OnlyTheCreditShows) {
+  ToolRun run = Capture(Show() + "--fps 5 --still 3 --still 150 --output stills");
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  Image early = Load("stills/still-003.000.png");
+  ASSERT_NE(early.rows, nullptr);
+  long lit = 0;
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x)
+      for (int c = 0; c < 3; ++c) lit += early.At(x, y, c) != 0;
+  EXPECT_EQ(lit, 0);
+
+  // The credit's cells are 24 pixels high from 24 pixels above the bottom,
+  // starting 364 pixels from the left.
+  Image end = Load("stills/still-150.000.png");
+  ASSERT_NE(end.rows, nullptr);
+  long outside = 0;
+  long bright = 0;
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 0; x < 800; ++x) {
+      const bool inCredit = x >= 360 && x < 600 && y >= 20 && y < 52;
+      const int sum = end.At(x, y, 0) + end.At(x, y, 1) + end.At(x, y, 2);
+      if (!inCredit) outside += sum != 0;
+      if (inCredit) bright += end.At(x, y, 0) > 128 && end.At(x, y, 1) > 128 && end.At(x, y, 2) > 128;
+    }
+  }
+  EXPECT_EQ(outside, 0);
+  EXPECT_GT(bright, 100);
+}
+
+// Follows effects from frame to frame by what they are, not only where they
+// are: the scheduler retires before it creates, so a new effect may take the
+// address of one just deleted. An effect lives on when its address, type and
+// drawn parameters are the same and its clock has moved on.
+struct Seen {
+  const DemoFX* fx = nullptr;
+  int type = 0;
+  bool alive = false;
+  float time = 0.0f;
+  float tag = 0.0f;  // a parameter fixed at creation
+};
+
+std::vector<Seen> Look() {
+  std::vector<Seen> seen;
+  for (const DemoFX* fx : frags) {
+    Seen s{fx, fx->type, fx->alive, fx->time, 0.0f};
+    if (fx->type == 1) s.tag = static_cast<const Circle1Frag*>(fx)->radius1;
+    if (fx->type == 2) s.tag = static_cast<const Circle2Frag*>(fx)->scale;
+    if (fx->type == 3) s.tag = static_cast<float>(static_cast<const Flora0Frag*>(fx)->slot);
+    seen.push_back(s);
+  }
+  return seen;
+}
+
+bool LivesOn(const Seen& before, const Seen& after) {
+  return before.fx == after.fx && before.alive && before.type == after.type && before.tag == after.tag &&
+         after.time > before.time;
+}
+
+struct Counted {
+  std::map<int, std::vector<long>> created;  // by 10 s bucket: circle1, circle2, flora
+  std::map<int, std::vector<long>> retired;
+  size_t peak = 0;
+};
+
+TEST_F(CaptureTool, ScheduleSummaryMatchesACountTakenHere) {
+  // 68 s to 82 s at 10 fps: the mid rule's scenes start at 70 s.
+  ToolRun run = Capture(Show() + "--fps 10 --from 68 --to 82 --output frames");
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  platform::OffscreenWindow window;
+  platform::UseBackend(&window);
+  MusicSetOffline(true);
+  window.SetTime(0.0);
+  init();
+  Counted count;
+  for (long n = 0; n < 820; ++n) {
+    const double t = n / 10.0;
+    const std::vector<Seen> before = Look();
+    window.SetTime(t);
+    MusicSetOfflinePosition(t);
+    display(0.1f);
+    const std::vector<Seen> after = Look();
+    const int bucket = static_cast<int>(t / 10.0);
+    count.created[bucket].resize(3);
+    count.retired[bucket].resize(3);
+    for (const Seen& a : after) {
+      bool old = false;
+      for (const Seen& b : before) old = old || LivesOn(b, a);
+      if (!old) ++count.created[bucket][a.type - 1];
+    }
+    for (const Seen& b : before) {
+      bool lives = false;
+      for (const Seen& a : after) lives = lives || LivesOn(b, a);
+      if (!lives) ++count.retired[bucket][b.type - 1];
+    }
+    count.peak = std::max(count.peak, frags.size());
+  }
+  const ScheduleCounts rules = scheduleCounts();
+  done();
+  platform::UseBackend(nullptr);
+
+  std::ostringstream expected;
+  char line[200];
+  std::vector<long> created(3), retired(3);
+  for (int k = 0; k <= 8; ++k) {
+    std::snprintf(line, sizeof line, "  %3d-%3d s %20ld %7ld %5ld %20ld %7ld %5ld\n", k * 10, k * 10 + 10,
+                  count.created[k][0], count.created[k][1], count.created[k][2], count.retired[k][0],
+                  count.retired[k][1], count.retired[k][2]);
+    expected << line;
+    for (int i = 0; i < 3; ++i) {
+      created[i] += count.created[k][i];
+      retired[i] += count.retired[k][i];
+    }
+  }
+  std::snprintf(line, sizeof line, "  total     %20ld %7ld %5ld %20ld %7ld %5ld\n", created[0], created[1],
+                created[2], retired[0], retired[1], retired[2]);
+  expected << line;
+  EXPECT_NE(run.out.find(expected.str()), std::string::npos) << "expected\n" << expected.str() << "in\n" << run.out;
+  EXPECT_GT(created[2], 0) << "no scene in the range: the count covers too little";
+
+  EXPECT_NE(run.out.find("Peak of live effects: " + std::to_string(count.peak) + ","), std::string::npos)
+      << run.out;
+  std::snprintf(line, sizeof line,
+                "Spawn rules fired: bass %ld, mid %ld, mid at the cap %ld, chance circle1 %ld, chance circle2 %ld",
+                rules.bass, rules.mid, rules.midForced, rules.chanceCircle1, rules.chanceCircle2);
+  EXPECT_NE(run.out.find(line), std::string::npos) << line << "\nin\n" << run.out;
+  EXPECT_EQ(rules.bass + rules.chanceCircle1, created[0]);
+  EXPECT_EQ(rules.chanceCircle2, created[1]);
+  EXPECT_EQ(rules.mid + rules.midForced, created[2]);
+}
+
+TEST_F(CaptureTool, BadOptionsExitWithStatusTwoAndSayWhy) {
+  WriteFile("plain-file", "x");
+  mkdir("folder.mp4", 0755);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"--frobnicate", "unknown option --frobnicate"},
+      {"stray", "unexpected argument \"stray\""},
+      {"--fps", "--fps needs a value"},
+      {"--fps 0", "--fps needs a whole number of frames a second from 1 to 240, not \"0\""},
+      {"--fps 24.5", "not \"24.5\""},
+      {"--fps 241", "not \"241\""},
+      {"--from -1", "--from needs a number of seconds, 0 or more, not \"-1\""},
+      {"--from nan", "not \"nan\""},
+      {"--to 1e999", "not \"1e999\""},
+      {"--from 151", "--from must be before the show's end at 151 s"},
+      {"--from 10 --to 10", "--to must be after --from"},
+      {"--output zarv.mkv", "a video must end in .mp4"},
+      {"--output ''", "--output needs a file or folder name"},
+      {"--still 3 --from 2", "--still renders single frames"},
+      {"--still 3 --still 4 --output one.png", "names one image, but 2 stills"},
+      {"--still 3 --output still.mp4", "stills are PNG images"},
+      {"--still 152", "after the show's end"},
+      {"--bench --output x.mp4", "--bench writes no files"},
+      {"--help=yes", "--help takes no value"},
+      {"--output plain-file/zarv.mp4", "cannot write " + dir.path + "/plain-file/zarv.mp4: Not a directory"},
+      {"--output plain-file/frames", "cannot make " + dir.path + "/plain-file/frames: Not a directory"},
+      {"--output plain-file/x/one.png --still 3", "Not a directory"},
+      {"--output folder.mp4", "cannot write " + dir.path + "/folder.mp4: it is a folder"},
+  };
+  for (const auto& [args, message] : cases) {
+    ToolRun run = Capture(Show() + args);
+    EXPECT_EQ(run.status, 2) << args << "\n" << run.err;
+    EXPECT_EQ(run.err.rfind("zarv-capture: ", 0), 0u) << args;
+    EXPECT_NE(run.err.find(message), std::string::npos) << args << "\ngave: " << run.err;
+    EXPECT_EQ(run.out, "") << args;
+  }
+  EXPECT_EQ(Listing("."), (std::vector<std::string>{"capture.err", "capture.out", "data", "folder.mp4",
+                                                    "listing.txt", "murel.mp3", "plain-file"}));
+
+  mkdir("empty", 0755);
+  ToolRun noShow = Capture("--show-dir empty --output x.mp4");
+  EXPECT_EQ(noShow.status, 2);
+  EXPECT_NE(noShow.err.find("has no data"), std::string::npos) << noShow.err;
+
+  ToolRun help = Capture("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: zarv-capture"), std::string::npos);
+  EXPECT_NE(help.out.find("--from SECONDS"), std::string::npos);
+}
+
+TEST_F(CaptureTool, MissingFfmpegFailsCleanly) {
+  ToolRun run = Capture(Show() + "--to 1 --output clip.mp4", "PATH=/nonexistent");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cannot run ffmpeg: No such file or directory"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_FALSE(Exists("clip.mp4"));
+  for (const std::string& name : Listing(".")) EXPECT_EQ(name.find("part"), std::string::npos) << name;
+}
+
+TEST(CaptureToolStartUp, ShowEndingAtStartUpLeavesNoVideoBehind) {
+  ScratchDir dir;
+  LinkShowFiles({"data/3.mesh"});
+  ToolRun run = Capture("--show-dir '" + dir.path + "' --output clip.mp4");
+  EXPECT_EQ(run.status, 1) << run.err;
+  const std::vector<std::string> log = ReadLines("zarv.log");
+  ASSERT_FALSE(log.empty());
+  EXPECT_NE(log.back().find("mesh"), std::string::npos) << log.back();
+  EXPECT_FALSE(Exists("clip.mp4"));
+  for (const std::string& name : Listing(".")) EXPECT_EQ(name.find("part"), std::string::npos) << name;
+}
+
+TEST_F(CaptureTool, FailingFfmpegIsReportedWithItsOwnMessageAndLeavesNothing) {
+  mkdir("bin", 0755);
+  // One that refuses at once, one that takes every frame and fails at the end.
+  const std::vector<std::pair<std::string, std::string>> fakes = {
+      {"#!/bin/sh\necho \"Unknown encoder 'libx264'\" >&2\nexit 1\n", "Unknown encoder 'libx264'"},
+      {"#!/bin/sh\nfor last; do :; done\ncat >\"$last\"\necho \"No space left on device\" >&2\nexit 1\n",
+       "No space left on device"},
+  };
+  for (const auto& [script, message] : fakes) {
+    WriteFile("bin/ffmpeg", script);
+    chmod("bin/ffmpeg", 0755);
+    ToolRun run = Capture(Show() + "--fps 10 --to 1 --output clip.mp4", "PATH=" + dir.path + "/bin:/usr/bin:/bin");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("ffmpeg failed with exit status 1:\n" + message), std::string::npos) << run.err;
+    EXPECT_FALSE(Exists("clip.mp4"));
+    for (const std::string& name : Listing(".")) EXPECT_EQ(name.find("part"), std::string::npos) << name;
+  }
+}
+
+TEST_F(CaptureTool, ShortVideoHasThePictureAndTheSoundtrack) {
+  if (std::system("command -v ffprobe >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
+  ToolRun run = Capture(Show() + "--fps 10 --from 75 --to 76 --output clip.mp4");
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(std::system("ffprobe -v error -count_frames -show_entries "
+                        "stream=codec_name,width,height,nb_read_frames,duration -of default=nw=1 clip.mp4 "
+                        ">probe.txt"),
+            0);
+  const std::string probe = ReadFile("probe.txt");
+  EXPECT_NE(probe.find("codec_name=h264\nwidth=800\nheight=600\n"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("nb_read_frames=10\n"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("codec_name=aac"), std::string::npos) << probe;
+  for (const std::string& name : Listing(".")) EXPECT_EQ(name.find("part"), std::string::npos) << name;
+}
+
+TEST(CaptureOptionsTest, ModeFollowsTheOutputAndRangesAreRead) {
+  std::string error;
+  {
+    CaptureOptions o;
+    const char* argv[] = {"zarv-capture"};
+    ASSERT_TRUE(ParseCaptureOptions(1, argv, &o, &error)) << error;
+    EXPECT_EQ(o.mode, CaptureOptions::Mode::VIDEO);
+    EXPECT_EQ(o.output, "zarv.mp4");
+    EXPECT_EQ(o.fps, 60);
+    EXPECT_LT(o.to, 0.0);
+  }
+  {
+    CaptureOptions o;
+    const char* argv[] = {"zarv-capture", "--output=frames.d/", "--from=1.5", "--to", "2", "--fps=240"};
+    ASSERT_TRUE(ParseCaptureOptions(6, argv, &o, &error)) << error;
+    EXPECT_EQ(o.mode, CaptureOptions::Mode::FRAMES);
+    EXPECT_EQ(o.from, 1.5);
+    EXPECT_EQ(o.to, 2.0);
+    EXPECT_EQ(o.fps, 240);
+  }
+  {
+    CaptureOptions o;
+    const char* argv[] = {"zarv-capture", "--still", "0", "--still", "151"};
+    ASSERT_TRUE(ParseCaptureOptions(5, argv, &o, &error)) << error;
+    EXPECT_EQ(o.mode, CaptureOptions::Mode::STILLS);
+    EXPECT_EQ(o.output, ".");
+    EXPECT_EQ(o.stills, (std::vector<double>{0.0, 151.0}));
+  }
+  {
+    CaptureOptions o;
+    const char* argv[] = {"zarv-capture", "-o", "CLIP.MP4", "--bench"};
+    EXPECT_FALSE(ParseCaptureOptions(4, argv, &o, &error));
+  }
+  {
+    CaptureOptions o;
+    const char* argv[] = {"zarv-capture", "-o", "CLIP.MP4"};
+    ASSERT_TRUE(ParseCaptureOptions(3, argv, &o, &error)) << error;
+    EXPECT_EQ(o.mode, CaptureOptions::Mode::VIDEO);
+  }
+}
+
+}  // namespace
