@@ -215,6 +215,8 @@ TEST_F(CaptureTool, ScheduleSummaryMatchesACountTakenHere) {
   }
   const ScheduleCounts rules = scheduleCounts();
   done();
+  for (DemoFX* fx : frags) delete fx;
+  frags.clear();
   platform::UseBackend(nullptr);
 
   std::ostringstream expected;

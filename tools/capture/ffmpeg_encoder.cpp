@@ -57,6 +57,10 @@ std::string MakeTemp(const std::string& pattern, std::string* error) {
     *error = std::strerror(errno);
     return "";
   }
+  // mkstemp makes the file private; the video gets the usual permissions.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
   close(fd);
   return name.data();
 }

@@ -27,7 +27,8 @@ class OfflineShow {
   void Frame(long n, const std::function<void()>& wanted = nullptr);
   // False once the show has ended itself (its clock passed 151 s).
   bool Running() const;
-  // The show's shutdown; the window closes with it.
+  // The show's shutdown (the window closes with it), then the effects still
+  // live are released.
   void Finish();
 
   double TimeOf(long n) const { return static_cast<double>(n) / fps; }
