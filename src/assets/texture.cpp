@@ -260,6 +260,12 @@ unsigned char* Texture::load_png(const char* file, int& width, int& height, int&
 
   png_init_io(png, fp);
   png_set_sig_bytes(png, sizeof signature);
+  // Ancillary chunks the decoder has no use for are skipped unread. libpng
+  // would otherwise allocate, and clear, whatever length their header
+  // claims (up to 2 GiB for a file of a few bytes): its size limit for
+  // chunks only warns about them.
+  static const png_byte UNUSED_CHUNKS[] = "iCCP\0sPLT\0tEXt\0zTXt\0iTXt\0eXIf\0pCAL\0sCAL";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, UNUSED_CHUNKS, sizeof UNUSED_CHUNKS / 5);
   png_read_info(png, info);
   png_uint_32 w = 0;
   png_uint_32 h = 0;
