@@ -115,6 +115,13 @@ void done() {
   font = nullptr;
   delete Circle2Frag::tex;
   Circle2Frag::tex = nullptr;
+  // The list owns its effects: those still live when the show ends (all of
+  // them after Escape) go as retired ones do, while the GL context exists.
+  for (DemoFX* fx : frags) {
+    fx->Done();
+    delete fx;
+  }
+  frags.clear();
   platform::Terminate();
 }
 

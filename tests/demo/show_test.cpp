@@ -105,6 +105,26 @@ TEST_F(Show, CreditIsDrawnAtFullStrengthFrom146Seconds) {
   EXPECT_EQ(BrightPixels(0, 100, 800, 600), 0) << "everything else is black";
 }
 
+TEST_F(Show, ShutdownRetiresTheEffectsStillLive) {
+  struct Probe : DemoFX {
+    Probe(int* doneCalls, int* deleted) : doneCalls(doneCalls), deleted(deleted) {}
+    ~Probe() override { ++*deleted; }
+    void Done() override { ++*doneCalls; }
+    int* doneCalls;
+    int* deleted;
+  };
+  Start();
+  int doneCalls = 0;
+  int deleted = 0;
+  frags.push_back(new Probe(&doneCalls, &deleted));
+  frags.push_back(new Probe(&doneCalls, &deleted));
+  done();
+  running = 0;
+  EXPECT_TRUE(frags.empty());
+  EXPECT_EQ(doneCalls, 2);
+  EXPECT_EQ(deleted, 2);
+}
+
 TEST_F(Show, StartUpLoadsEverySlotInItsPairing) {
   Start();
   for (int slot = 0; slot < 4; ++slot) {
