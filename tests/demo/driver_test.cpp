@@ -226,3 +226,11 @@ TEST_F(Driver, TheWholeTimetableRunsToItsOwnEnd) {
   EXPECT_EQ(lastFrameTime, 151.5);
   EXPECT_EQ(window.swaps, 304);
 }
+
+TEST_F(Driver, ShutdownRetiresTheEffectsStillLive) {
+  Start();
+  frags.push_back(new WhiteQuad);
+  frags.push_back(new WhiteQuad);
+  done();
+  EXPECT_TRUE(frags.empty());
+}

@@ -6,7 +6,6 @@
 #include <cassert>
 
 #include "demo/demo.h"
-#include "fx/demofx.h"
 #include "music/music.h"
 #include "platform/platform.h"
 
@@ -41,16 +40,7 @@ void OfflineShow::Frame(long n, const std::function<void()>& wanted) {
 
 bool OfflineShow::Running() const { return running != 0; }
 
-void OfflineShow::Finish() {
-  done();
-  // The show's shutdown leaves the effects still live in the list; a run
-  // that stops early has many.
-  for (DemoFX* fx : frags) {
-    fx->Done();
-    delete fx;
-  }
-  frags.clear();
-}
+void OfflineShow::Finish() { done(); }
 
 std::vector<unsigned char> OfflineShow::TopDownPixels() const {
   std::vector<unsigned char> pixels = window.ReadPixels();
