@@ -19,6 +19,7 @@
 #include "fx/circle1frag.h"
 #include "fx/circle2frag.h"
 #include "fx/demofx.h"
+#include "fx/flatview.h"
 #include "fx/flora0frag.h"
 #include "fx/showclock.h"
 #include "music/music.h"
@@ -90,11 +91,7 @@ void display(float dt) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   if (DemoTime() > 5.0f && DemoTime() < 148.0f) processFX(dt);
   if (DemoTime() > 146.0f) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-4, 4, -3, 3, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    LoadFlatView();
     glColor4f(0.0f, 0.0f, 0.0f, 1.0f - (148.0f - DemoTime()) * 0.5f);
     glRectf(-4.0f, -3.0f, 4.0f, 3.0f);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "foundation/generator.h"
+#include "fx/flatview.h"
 #include "fx/showclock.h"
 #include "fx/spritequad.h"
 
@@ -75,11 +76,7 @@ void Circle1Frag::Render(float dt) {
     alive = false;
     return;
   }
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(-4.0, 4.0, -3.0, 3.0, -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  LoadFlatView();
 
   // The last second fades from 0.4 to nothing.
   if (time >= life - 1.0f) col.a = 0.4f * (life - time);

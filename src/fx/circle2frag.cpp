@@ -6,6 +6,7 @@
 
 #include "foundation/generator.h"
 #include "fx/circle1frag.h"
+#include "fx/flatview.h"
 #include "fx/spritequad.h"
 #include "platform/platform.h"
 
@@ -35,11 +36,7 @@ void Circle2Frag::Render(float dt) {
     alive = false;
     return;
   }
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(-4.0, 4.0, -3.0, 3.0, -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  LoadFlatView();
 
   // The inherited opacity holds until the last second, which fades from 0.4.
   if (time >= life - 1.0f) col.a = 0.4f * (life - time);
