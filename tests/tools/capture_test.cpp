@@ -264,6 +264,7 @@ TEST_F(CaptureTool, BadOptionsExitWithStatusTwoAndSayWhy) {
       {"--to 1e999", "not \"1e999\""},
       {"--from 151", "--from must be before the show's end at 151 s"},
       {"--from 10 --to 10", "--to must be after --from"},
+      {"--fps 1 --from 150.5 --to 151 --output f", "no frame lies in the range asked for"},
       {"--output zarv.mkv", "a video must end in .mp4"},
       {"--output ''", "--output needs a file or folder name"},
       {"--still 3 --from 2", "--still renders single frames"},

@@ -124,8 +124,10 @@ int RunCapture(const CaptureOptions& o, const std::string& soundtrack) {
   std::map<long, std::vector<std::string>> targets;
   if (!video) {
     targets = PngTargets(o, first, end);
-    first = targets.begin()->first;
-    end = targets.rbegin()->first + 1;
+    if (!targets.empty()) {
+      first = targets.begin()->first;
+      end = targets.rbegin()->first + 1;
+    }
   }
   if (first >= end) {
     Complain("no frame lies in the range asked for");
