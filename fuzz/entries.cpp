@@ -64,7 +64,8 @@ Outcome FuzzMesh(const uint8_t* data, size_t size) {
     }
     // The splitter on its own, with the delimiters a file could bring.
     const std::string text(reinterpret_cast<const char*>(data), size);
-    for (const char* delimiter : {" ", "  ", "/", ""}) sink = static_cast<float>(split(text, delimiter).size());
+    for (const char* delimiter : {" ", "  ", "/", ""})
+      sink = static_cast<float>(split(text, delimiter).size());
     return Outcome::LOADED;
   });
 }
@@ -116,7 +117,8 @@ Outcome FuzzBezier(const uint8_t* data, size_t size) {
     if (!curve.points.empty()) {
       // A point in the middle of the path, where AddPoint has to sort it in.
       ControlPoint middle = curve.points.front();
-      middle.param = curve.points.front().param + (curve.points.back().param - curve.points.front().param) * 0.5f;
+      middle.param =
+          curve.points.front().param + (curve.points.back().param - curve.points.front().param) * 0.5f;
       curve.AddPoint(middle);
     }
     std::vector<float> params = curve.points.empty()
@@ -206,7 +208,8 @@ Outcome FuzzMp3(const uint8_t* data, size_t size) {
       const float* bands = MusicGetSpectrum();
       Require(bands != nullptr, "playing music has a spectrum");
       for (int band = 0; band < 512; ++band) {
-        Require(std::isfinite(bands[band]) && bands[band] >= 0.0f, "spectrum bands are finite and not negative");
+        Require(std::isfinite(bands[band]) && bands[band] >= 0.0f,
+                "spectrum bands are finite and not negative");
       }
       Require(MusicPosition() >= 0.0, "the position is not negative");
     }

@@ -54,7 +54,8 @@ bool WritePng(const std::string& name, const PngKind& kind) {
   const int entries = 1 << (kind.depth < 8 ? kind.depth : 8);
   std::vector<png_color> palette(static_cast<size_t>(entries));
   for (int i = 0; i < entries; ++i) {
-    palette[i] = png_color{static_cast<png_byte>(i * 37), static_cast<png_byte>(255 - i), static_cast<png_byte>(i * 7)};
+    palette[i] = png_color{static_cast<png_byte>(i * 37), static_cast<png_byte>(255 - i),
+                           static_cast<png_byte>(i * 7)};
   }
   std::vector<png_byte> alpha(static_cast<size_t>(entries));
   for (int i = 0; i < entries; ++i) alpha[i] = static_cast<png_byte>(i * 255 / entries);
@@ -115,7 +116,8 @@ bool WriteMp3(const std::string& name, const Mp3Kind& kind) {
   FILE* file = ok ? std::fopen(name.c_str(), "w+b") : nullptr;
   ok = file != nullptr;
   if (ok) {
-    const int bytes = lame_encode_buffer(lame, left.data(), right.data(), frames, out.data(), static_cast<int>(out.size()));
+    const int bytes =
+        lame_encode_buffer(lame, left.data(), right.data(), frames, out.data(), static_cast<int>(out.size()));
     ok = bytes >= 0 && std::fwrite(out.data(), 1, bytes, file) == static_cast<size_t>(bytes);
   }
   if (ok) {
@@ -156,10 +158,8 @@ int main(int argc, char** argv) {
       {"palette8-trns-gamma", PNG_COLOR_TYPE_PALETTE, 8, true, true, true, 8, 8},
   };
   const Mp3Kind mp3s[] = {
-      {"mpeg1-stereo-128", 44100, 2, 128, 0.15},
-      {"mpeg1-mono-32", 32000, 1, 32, 0.2},
-      {"mpeg1-vbr", 48000, 2, 0, 0.2},
-      {"mpeg2-mono-24", 22050, 1, 24, 0.2},
+      {"mpeg1-stereo-128", 44100, 2, 128, 0.15}, {"mpeg1-mono-32", 32000, 1, 32, 0.2},
+      {"mpeg1-vbr", 48000, 2, 0, 0.2},           {"mpeg2-mono-24", 22050, 1, 24, 0.2},
       {"mpeg25-mono-8", 8000, 1, 8, 0.3},
   };
   bool ok = true;

@@ -7,8 +7,8 @@
 
 #include "anim/animcurve.h"
 #include "anim/beziercurve.h"
-#include "anim/timeline.h"
 #include "anim/counting_new.h"
+#include "anim/timeline.h"
 #include "support/scratch_dir.h"
 
 namespace {
@@ -28,7 +28,8 @@ std::string Keys() {
 
 AnimCurve Curve(const char* interpolation, const char* extrapolation) {
   ScratchDir dir;
-  WriteFile("curve.txt", "rotz " + std::to_string(KEY_COUNT) + " " + interpolation + " " + extrapolation + Keys());
+  WriteFile("curve.txt",
+            "rotz " + std::to_string(KEY_COUNT) + " " + interpolation + " " + extrapolation + Keys());
   std::ifstream f("curve.txt");
   return AnimCurve(f);
 }

@@ -22,9 +22,9 @@ class Animator {
   // [startFrame, endFrame] it does nothing. A size curve ends the program.
   void Animate(float frame);
 
-  std::vector<AnimCurve*> curves;  // in file order, owned
+  std::vector<AnimCurve*> curves;   // in file order, owned
   float startFrame = 100000000.0f;  // first key frame of all curves; 1e8 with none
-  float endFrame = -100000000.0f;  // last key frame of all curves; -1e8 with none
+  float endFrame = -100000000.0f;   // last key frame of all curves; -1e8 with none
 
  private:
   Animator() = default;

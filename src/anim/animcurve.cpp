@@ -12,7 +12,7 @@ namespace {
 
 constexpr int NUMBERS_PER_KEY = 6;
 constexpr int CHANNEL_COUNT = 9;
-const char* const CHANNEL_WORDS[CHANNEL_COUNT] = {"locx", "locy", "locz", "rotx", "roty",
+const char* const CHANNEL_WORDS[CHANNEL_COUNT] = {"locx", "locy",  "locz",  "rotx", "roty",
                                                   "rotz", "sizex", "sizey", "sizez"};
 
 // The stream slot NameStream fills; allocated once per process by iostreams.
@@ -82,13 +82,13 @@ AnimCurve::AnimCurve(std::ifstream& f) {
   // Everything after this constructor relies on at least one key, and the
   // count must not make us allocate more than the file could describe.
   if (count <= 0) {
-    Log::Msg("anim curve \"%s\"%s has no keys (key count %d)", channelWord.c_str(),
-             WhereFrom(f).c_str(), count);
+    Log::Msg("anim curve \"%s\"%s has no keys (key count %d)", channelWord.c_str(), WhereFrom(f).c_str(),
+             count);
     ZARV_ERROR();
   }
   if (count > RecordsRoom(f, NUMBERS_PER_KEY)) {
-    Log::Msg("anim curve \"%s\"%s claims %d keys, more than the rest of the file holds",
-             channelWord.c_str(), WhereFrom(f).c_str(), count);
+    Log::Msg("anim curve \"%s\"%s claims %d keys, more than the rest of the file holds", channelWord.c_str(),
+             WhereFrom(f).c_str(), count);
     ZARV_ERROR();
   }
 

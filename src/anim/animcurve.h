@@ -21,8 +21,8 @@ class AnimCurve {
   struct BezTriple {
     float leftX = 0.0f;  // left handle, frames
     float leftY = 0.0f;
-    float x = 0.0f;  // key time, frames
-    float y = 0.0f;  // key value
+    float x = 0.0f;       // key time, frames
+    float y = 0.0f;       // key value
     float rightX = 0.0f;  // right handle, frames
     float rightY = 0.0f;
   };
@@ -60,7 +60,7 @@ class AnimCurve {
   int16_t extrapolation = EXTRAPOLATE_CONSTANT;
   int16_t interpolation = INTERPOLATE_CONSTANT;
   std::vector<BezTriple> keys;  // in file order, never empty after construction
-  float startFrame = 0.0f;  // time of the first key
-  float endFrame = 0.0f;  // time of the last key
+  float startFrame = 0.0f;      // time of the first key
+  float endFrame = 0.0f;        // time of the last key
   int32_t channel = LOCX;
 };

@@ -16,9 +16,9 @@
 #include "foundation/vector3.h"
 
 struct ControlPoint {
-  Vector3 handleIn;  // shapes the segment that ends here
-  Vector3 position;  // the path passes through it
-  Vector3 handleOut;  // shapes the segment that starts here
+  Vector3 handleIn;    // shapes the segment that ends here
+  Vector3 position;    // the path passes through it
+  Vector3 handleOut;   // shapes the segment that starts here
   float param = 0.0f;  // parameter at which the path reaches position
 };
 
@@ -47,8 +47,7 @@ class BezierCurve {
   // outside the path (or is NaN) or the path has fewer than two points.
   bool Eval(float u, Vector3& out) const;
   // The cubic Bezier with control points p0..p3 at s (0..1).
-  static Vector3 Cubic(const Vector3& p0, const Vector3& p1, const Vector3& p2, const Vector3& p3,
-                       float s);
+  static Vector3 Cubic(const Vector3& p0, const Vector3& p1, const Vector3& p2, const Vector3& p3, float s);
   // Draws the path as a GL line strip and a quad-strip ribbon around it,
   // sampled every `step` (> 0) of the parameter. Sets no other GL state.
   void Render(float step) const;

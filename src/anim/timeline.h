@@ -16,8 +16,8 @@ class Timeline {
  public:
   // One key: six floats, in this order in memory.
   struct BezPoint {
-    float x = 0.0f;  // key time, normalized to [0, 1] by the load step
-    float y = 0.0f;  // key value
+    float x = 0.0f;      // key time, normalized to [0, 1] by the load step
+    float y = 0.0f;      // key value
     float leftX = 0.0f;  // left handle, time
     float leftY = 0.0f;
     float rightX = 0.0f;  // right handle, time
@@ -48,6 +48,6 @@ class Timeline {
   // Fills coefs[i] from the keys that bound segment i; coefs.size() > i.
   void HermitCreate(BezPoint& p1, BezPoint& p2, int i);
 
-  std::vector<BezPoint> points;  // the keys, in file order
+  std::vector<BezPoint> points;   // the keys, in file order
   std::vector<HermitCoef> coefs;  // one per segment: points.size() - 1 once loaded
 };

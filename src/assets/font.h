@@ -26,8 +26,7 @@ class Font {
   // corner, cells size pixels square. Leaves the enable flags, blending and
   // both matrix stacks as it found them, the polygon mode at fill and the
   // font texture bound.
-  void Print(float x, float y, float size, const char* format, ...)
-      __attribute__((format(printf, 5, 6)));
+  void Print(float x, float y, float size, const char* format, ...) __attribute__((format(printf, 5, 6)));
 
   // Reads up to 256 glyph widths (whitespace-separated integers) from a
   // metrics text into widths; the glyphs it does not provide get

@@ -25,8 +25,8 @@ const char* Field(const std::vector<std::string>& fields, size_t index) {
 // every group.
 int ReadIndex(const char* field) {
   const long long value = std::strtoll(field, nullptr, 10);
-  return static_cast<int>(std::clamp<long long>(value, std::numeric_limits<int>::min(),
-                                                std::numeric_limits<int>::max()));
+  return static_cast<int>(
+      std::clamp<long long>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 Vector3 ReadVector(const std::vector<std::string>& fields) {
@@ -63,8 +63,7 @@ std::vector<std::string> split(const std::string& text, const std::string& delim
     return fields;
   }
   size_t start = 0;
-  for (size_t found = text.find(delimiter); found != std::string::npos;
-       found = text.find(delimiter, start)) {
+  for (size_t found = text.find(delimiter); found != std::string::npos; found = text.find(delimiter, start)) {
     fields.push_back(text.substr(start, found - start));
     start = found + delimiter.size();
   }
@@ -115,8 +114,7 @@ Mesh::Mesh(const std::string& file) {
 
 bool MeshGroup::Drawable(const Triangle& triangle) const {
   for (int k : triangle.index) {
-    if (k < 0 || static_cast<size_t>(k) >= vertices.size() ||
-        static_cast<size_t>(k) >= normals.size()) {
+    if (k < 0 || static_cast<size_t>(k) >= vertices.size() || static_cast<size_t>(k) >= normals.size()) {
       return false;
     }
   }

@@ -68,8 +68,7 @@ void SetWrap(GLenum target, int flags) {
 // Hands one decoded image to GL. The rows are tightly packed, so the unpack
 // alignment is 1 meanwhile; GL's default of 4 would read past the end of an
 // RGB or alpha image whose row length is not a multiple of 4.
-void Upload(GLenum target, GLenum format, int width, int height, int flags,
-            const unsigned char* pixels) {
+void Upload(GLenum target, GLenum format, int width, int height, int flags, const unsigned char* pixels) {
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   // GL takes the image as it is when it builds the mipmaps itself, and for
@@ -138,8 +137,8 @@ Texture::Texture(const char* file, unsigned target, int flags) : target(target) 
       char faceFile[FACE_NAME_SIZE] = {};
       const int length = std::snprintf(faceFile, sizeof faceFile, file, CUBE_FACE_NAMES[face]);
       if (length < 0 || length >= FACE_NAME_SIZE) {
-        std::fprintf(stderr, "Texture(): cube-map file name from \"%s\" is longer than %d bytes\n",
-                     file, FACE_NAME_SIZE - 1);
+        std::fprintf(stderr, "Texture(): cube-map file name from \"%s\" is longer than %d bytes\n", file,
+                     FACE_NAME_SIZE - 1);
         std::fflush(stderr);
         return;
       }

@@ -41,14 +41,14 @@ void SetFatalExit(FatalExit handler);
 // Logs a failed check and returns.
 void ZarvWarning(const char* expression, const char* file, int line, const char* func);
 
-#define ZARV_CHECK(expr)                                                  \
-  do {                                                                    \
+#define ZARV_CHECK(expr)                                                     \
+  do {                                                                       \
     if (!(expr)) ZarvFailed(#expr, __FILE__, __LINE__, __PRETTY_FUNCTION__); \
   } while (0)
 
 #define ZARV_ERROR() ZarvError(__FILE__, __LINE__, __PRETTY_FUNCTION__)
 
-#define ZARV_WARNING(expr)                                                 \
-  do {                                                                     \
+#define ZARV_WARNING(expr)                                                    \
+  do {                                                                        \
     if (!(expr)) ZarvWarning(#expr, __FILE__, __LINE__, __PRETTY_FUNCTION__); \
   } while (0)

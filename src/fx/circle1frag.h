@@ -23,12 +23,12 @@ class Circle1Frag : public DemoFX {
   void Done() override;
 
   // All positions are in the flat view x -4..4, y -3..3 (100 pixels a unit).
-  RGBA col;       // alpha is the effect's opacity
-  Vector2 pos1;   // base centre of the first circle
-  Vector2 pos2;   // base centre of the second circle
-  Vector2 rim1;   // first circle's centre to the start of the curve
-  Vector2 ctrl;   // middle control point of the curve, absolute
-  Vector2 rim2;   // second circle's centre to the end of the curve
+  RGBA col;             // alpha is the effect's opacity
+  Vector2 pos1;         // base centre of the first circle
+  Vector2 pos2;         // base centre of the second circle
+  Vector2 rim1;         // first circle's centre to the start of the curve
+  Vector2 ctrl;         // middle control point of the curve, absolute
+  Vector2 rim2;         // second circle's centre to the end of the curve
   float speed1 = 0.0f;  // sideways travel per unit of path value; sign is direction
   float speed2 = 0.0f;
   float radius1 = 0.0f;

@@ -17,9 +17,12 @@ void RememberError(int, const char* description) { lastGlfwError = description; 
 
 int GlfwKey(int key) {
   switch (key) {
-    case KEY_ESC: return GLFW_KEY_ESCAPE;
-    case KEY_F1: return GLFW_KEY_F1;
-    default: return key;  // printable keys share their codes
+    case KEY_ESC:
+      return GLFW_KEY_ESCAPE;
+    case KEY_F1:
+      return GLFW_KEY_F1;
+    default:
+      return key;  // printable keys share their codes
   }
 }
 
@@ -111,7 +114,8 @@ void GlfwWindow::Present() {
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
-  glBlitFramebuffer(0, 0, showWidth, showHeight, r.x, r.y, r.x + r.width, r.y + r.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+  glBlitFramebuffer(0, 0, showWidth, showHeight, r.x, r.y, r.x + r.width, r.y + r.height, GL_COLOR_BUFFER_BIT,
+                    GL_LINEAR);
   glfwSwapBuffers(window);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo);
   glClearColor(clear[0], clear[1], clear[2], clear[3]);

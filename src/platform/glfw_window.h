@@ -44,7 +44,7 @@ class GlfwWindow : public Backend {
   GLFWwindow* window = nullptr;
   bool initialised = false;
   std::string error;
-  int showWidth = 0;   // the show's pixels
+  int showWidth = 0;  // the show's pixels
   int showHeight = 0;
   int depthBits = 16;
   unsigned fbo = 0;

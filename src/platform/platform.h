@@ -48,8 +48,8 @@ Backend& CurrentBackend();
 
 int Init();
 // Opens the show's window; when that is impossible, logs why and exits with status 1.
-int OpenWindow(int width, int height, int redBits, int greenBits, int blueBits, int alphaBits,
-               int depthBits, int stencilBits, int mode);
+int OpenWindow(int width, int height, int redBits, int greenBits, int blueBits, int alphaBits, int depthBits,
+               int stencilBits, int mode);
 void Enable(int token);
 void SwapInterval(int interval);
 // Seconds since Init (or since the last SetTime).

@@ -174,7 +174,8 @@ TEST(AnimatorFatal, MissingFile) {
 
 TEST(AnimatorFatal, SizeCurveLoadsButEndsTheShowWhenAnimated) {
   ScratchDir dir;
-  WriteFile("a.anim", "2 locx 1 constant constant 0 1 10 1 0 1  sizey 2 linear constant 0 0 0 0 0 0 9 9 20 9 9 9");
+  WriteFile("a.anim",
+            "2 locx 1 constant constant 0 1 10 1 0 1  sizey 2 linear constant 0 0 0 0 0 0 9 9 20 9 9 9");
   Animator a("a.anim");
   EXPECT_EQ(a.curves[1]->channel, AnimCurve::SIZEY);
   a.Animate(21.0f);  // outside the range: not evaluated
@@ -188,14 +189,16 @@ TEST(AnimatorFatal, CurveCounts) {
   const std::string ctor = "Animator::Animator(const std::string&)";
   WriteFile("neg.anim", "-2 locx 1 constant constant 0 0 0 0 0 0");
   EXPECT_FATAL(Animator a("neg.anim"));
-  EXPECT_THAT(ReadLines("zarv.log"), ::testing::ElementsAre("animator file \"neg.anim\" has a negative curve count -2",
-                                                            ErrorReport("animator.cpp", ctor)));
+  EXPECT_THAT(ReadLines("zarv.log"),
+              ::testing::ElementsAre("animator file \"neg.anim\" has a negative curve count -2",
+                                     ErrorReport("animator.cpp", ctor)));
 
   WriteFile("big.anim", "2147483647 locx 1 constant constant 0 0 0 0 0 0");
   EXPECT_FATAL(Animator a("big.anim"));
-  EXPECT_THAT(ReadLines("zarv.log"),
-              ::testing::ElementsAre("animator file \"big.anim\" claims 2147483647 curves, more than the file holds",
-                                     ErrorReport("animator.cpp", ctor)));
+  EXPECT_THAT(
+      ReadLines("zarv.log"),
+      ::testing::ElementsAre("animator file \"big.anim\" claims 2147483647 curves, more than the file holds",
+                             ErrorReport("animator.cpp", ctor)));
 }
 
 TEST(AnimatorFatal, BadCurveRecordsNameTheFile) {
@@ -209,16 +212,17 @@ TEST(AnimatorFatal, BadCurveRecordsNameTheFile) {
 
   WriteFile("many.anim", "1 locz 99999999 bezier constant 0 0 0 0 0 0");
   EXPECT_FATAL(Animator a("many.anim"));
-  EXPECT_THAT(ReadLines("zarv.log"),
-              ::testing::ElementsAre(
-                  "anim curve \"locz\" in \"many.anim\" claims 99999999 keys, more than the rest of the file holds",
-                  ErrorReport("animcurve.cpp", curveFunc)));
+  EXPECT_THAT(
+      ReadLines("zarv.log"),
+      ::testing::ElementsAre(
+          "anim curve \"locz\" in \"many.anim\" claims 99999999 keys, more than the rest of the file holds",
+          ErrorReport("animcurve.cpp", curveFunc)));
 
   // Fewer records than the count: the next header reads empty.
   WriteFile("short.anim", "2 locx 1 constant constant 0 0 0 0 0 0                          ");
   EXPECT_FATAL(Animator a("short.anim"));
-  EXPECT_THAT(ReadLines("zarv.log"),
-              ::testing::ElementsAre("unknown anim curve type \"\"", ErrorReport("animcurve.cpp", curveFunc)));
+  EXPECT_THAT(ReadLines("zarv.log"), ::testing::ElementsAre("unknown anim curve type \"\"",
+                                                            ErrorReport("animcurve.cpp", curveFunc)));
 }
 
 namespace {

@@ -29,8 +29,9 @@ AnimCurve CurveFrom(const std::string& text) {
 std::string Record(const std::string& header, std::initializer_list<std::pair<float, float>> keys) {
   std::string text = header;
   for (const auto& k : keys) {
-    text += "\n " + std::to_string(k.first - 1) + " " + std::to_string(k.second) + " " + std::to_string(k.first) +
-            " " + std::to_string(k.second) + " " + std::to_string(k.first + 1) + " " + std::to_string(k.second);
+    text += "\n " + std::to_string(k.first - 1) + " " + std::to_string(k.second) + " " +
+            std::to_string(k.first) + " " + std::to_string(k.second) + " " + std::to_string(k.first + 1) +
+            " " + std::to_string(k.second);
   }
   return text + "\n";
 }
@@ -121,12 +122,13 @@ TEST(AnimCurveEval, CyclicLinearWrapsTheEndOntoTheStart) {
 TEST(AnimCurveEval, TwoKeysAtOneTime) {
   ScratchDir dir;
   for (const char* interp : {"constant", "linear"}) {
-    AnimCurve c = CurveFrom(Record(std::string("locx 4 ") + interp + " constant",
-                                   {{0, 10}, {2, 20}, {2, 25}, {4, 30}}));
+    AnimCurve c = CurveFrom(
+        Record(std::string("locx 4 ") + interp + " constant", {{0, 10}, {2, 20}, {2, 25}, {4, 30}}));
     EXPECT_EQ(c.Eval(2.0f), 25.0f) << interp;
   }
   // Handles level with their keys in time: the first segment reaches t = 2 at s = 1.
-  AnimCurve b = CurveFrom("locx 4 bezier constant  0 10 0 10 0 10  2 20 2 20 2 20  2 25 2 25 2 25  4 30 4 30 4 30");
+  AnimCurve b =
+      CurveFrom("locx 4 bezier constant  0 10 0 10 0 10  2 20 2 20 2 20  2 25 2 25 2 25  4 30 4 30 4 30");
   EXPECT_NEAR(b.Eval(2.0f), 20.0f, 1e-4f);
 }
 
@@ -253,8 +255,7 @@ TEST(AnimCurveFatal, StreamAlreadyFailed) {
     std::ifstream f("missing.anim");
     AnimCurve c(f);
   });
-  EXPECT_THAT(ReadLines("zarv.log"),
-              ::testing::ElementsAre(FailedReport("f", "animcurve.cpp", CURVE_FUNC)));
+  EXPECT_THAT(ReadLines("zarv.log"), ::testing::ElementsAre(FailedReport("f", "animcurve.cpp", CURVE_FUNC)));
 }
 
 TEST(AnimCurveFatal, UnknownKeywordsInEachPosition) {
@@ -294,8 +295,9 @@ TEST(AnimCurveFatal, KeyCountBeyondTheFileIsRefusedBeforeAllocating) {
   ScratchDir dir;
   EXPECT_FATAL(CurveFrom("locy 2000000000 linear constant 0 0 0 0 0 0"));
   EXPECT_THAT(ReadLines("zarv.log"),
-              ::testing::ElementsAre("anim curve \"locy\" claims 2000000000 keys, more than the rest of the file holds",
-                                     ErrorReport("animcurve.cpp", CURVE_FUNC)));
+              ::testing::ElementsAre(
+                  "anim curve \"locy\" claims 2000000000 keys, more than the rest of the file holds",
+                  ErrorReport("animcurve.cpp", CURVE_FUNC)));
   // One key more than the numbers could possibly make up.
   EXPECT_FATAL(CurveFrom("locy 2 linear constant 0 0 0 0 0 0"));
 }

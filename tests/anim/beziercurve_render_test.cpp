@@ -163,7 +163,8 @@ TEST_F(BezierRenderGL, PathLineEndsAtTheLastPointAndTheRibbonFlanksIt) {
   for (const Vector3& v : fb.polygonVertices) {
     bool found = false;
     for (const Vector3& r : ribbon)
-      found = found || (std::abs(v.x - r.x) < 1e-3f && std::abs(v.y - r.y) < 1e-3f && std::abs(v.z - r.z) < 1e-3f);
+      found = found ||
+              (std::abs(v.x - r.x) < 1e-3f && std::abs(v.y - r.y) < 1e-3f && std::abs(v.z - r.z) < 1e-3f);
     EXPECT_TRUE(found) << v.x << " " << v.y << " " << v.z;
   }
   glGetFloatv(GL_CURRENT_COLOR, colorAfter);
@@ -190,8 +191,8 @@ TEST_F(BezierRenderGL, RibbonStartsAtZeroBeforeAPathThatStartsLater) {
   ExpectVectorNear(blocks[1].vertices[2], Vector3(40, 0, -20), 1e-4f);
   ExpectVectorNear(blocks[1].vertices[3], Vector3(40, 0, 20), 1e-4f);
   const Vector3 v = At(c, 1.25f), w = At(c, 1.5f);
-  ExpectVectorNear(blocks[1].vertices[10], RotateAround(v, Vector3(w.x - v.x, w.y - v.y, w.z - v.z), QUARTER_TURN),
-                   0.0f);
+  ExpectVectorNear(blocks[1].vertices[10],
+                   RotateAround(v, Vector3(w.x - v.x, w.y - v.y, w.z - v.z), QUARTER_TURN), 0.0f);
 }
 
 TEST_F(BezierRenderGL, StepLostInRoundingStillEnds) {

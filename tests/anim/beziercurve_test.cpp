@@ -78,8 +78,9 @@ TEST(BezierCurveOrder, AddPointAndLoadSortByParam) {
 TEST(BezierCurveOrder, NanParamsDoNotBreakTheSort) {
   BezierCurve c;
   for (int i = 0; i < 300; ++i)
-    c.AddPoint(Point(i % 3 == 0 ? std::numeric_limits<float>::quiet_NaN() : static_cast<float>((i * 37) % 101),
-                     {}, {}, {}));
+    c.AddPoint(
+        Point(i % 3 == 0 ? std::numeric_limits<float>::quiet_NaN() : static_cast<float>((i * 37) % 101), {},
+              {}, {}));
   EXPECT_EQ(c.points.size(), 300u);
   Vector3 out;
   for (float u : {-1.0f, 0.0f, 50.0f, 100.0f}) c.Eval(u, out);
@@ -144,9 +145,10 @@ TEST(BezierCurveCubic, MatchesTheBernsteinForm) {
   for (float s : {0.0f, 0.2f, 0.5f, 0.9f, 1.0f}) {
     const float a = (1 - s) * (1 - s) * (1 - s), b = 3 * (1 - s) * (1 - s) * s, c = 3 * (1 - s) * s * s,
                 d = s * s * s;
-    ExpectVectorNear(BezierCurve::Cubic(p0, p1, p2, p3, s),
-                     Vector3(a * p0.x + b * p1.x + c * p2.x + d * p3.x, a * p0.y + b * p1.y + c * p2.y + d * p3.y,
-                             a * p0.z + b * p1.z + c * p2.z + d * p3.z));
+    ExpectVectorNear(
+        BezierCurve::Cubic(p0, p1, p2, p3, s),
+        Vector3(a * p0.x + b * p1.x + c * p2.x + d * p3.x, a * p0.y + b * p1.y + c * p2.y + d * p3.y,
+                a * p0.z + b * p1.z + c * p2.z + d * p3.z));
   }
 }
 
@@ -177,7 +179,8 @@ TEST(BezierCurveLoad, EmptyAndNegativeCountsLogAndLeaveNoPoints) {
   EXPECT_TRUE(c.Load("negative.path"));
   EXPECT_TRUE(c.points.empty());
   Log::End();
-  EXPECT_THAT(ReadLines("zarv.log"), ::testing::ElementsAre("curve=empty.path numpts=0", "curve=negative.path numpts=-5"));
+  EXPECT_THAT(ReadLines("zarv.log"),
+              ::testing::ElementsAre("curve=empty.path numpts=0", "curve=negative.path numpts=-5"));
 }
 
 TEST(BezierCurveFatal, MissingFile) {

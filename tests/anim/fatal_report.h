@@ -13,12 +13,12 @@
 
 // Runs `body` in a child process that has started "zarv.log"; the child must
 // end with exit status 1.
-#define EXPECT_FATAL(body)                       \
-  EXPECT_EXIT(                                   \
-      {                                          \
-        Log::Start("zarv.log", false);           \
-        body;                                    \
-      },                                         \
+#define EXPECT_FATAL(body)             \
+  EXPECT_EXIT(                         \
+      {                                \
+        Log::Start("zarv.log", false); \
+        body;                          \
+      },                               \
       ::testing::ExitedWithCode(1), "")
 
 // The "ZARV ERROR" line for a report raised in `sourceFile` by `func`.
@@ -32,8 +32,8 @@ inline ::testing::Matcher<std::string> ErrorReport(const std::string& sourceFile
 }
 
 // The "ZARV_FAILED" line for the failed check `expression`.
-inline ::testing::Matcher<std::string> FailedReport(const std::string& expression, const std::string& sourceFile,
-                                                    const std::string& func) {
+inline ::testing::Matcher<std::string> FailedReport(const std::string& expression,
+                                                    const std::string& sourceFile, const std::string& func) {
   using ::testing::AllOf;
   using ::testing::ContainsRegex;
   using ::testing::EndsWith;

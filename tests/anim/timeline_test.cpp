@@ -92,7 +92,8 @@ TEST(TimelineEval, FollowsTheHermiteSegmentsAndClampsOutsideTheRange) {
   // outgoing slope only through its mirror image (the same slope).
   Timeline t = Loaded("3  -0.1 -0.1 0 0 0.1 0.1   0.3 1.2 0.4 1 0.5 0.8   0.9 1.95 1 2 1.1 2.05");
   ASSERT_EQ(t.coefs.size(), 2u);
-  for (double x : {0.1, 0.25, 0.39}) EXPECT_NEAR(t.Eval(static_cast<float>(x)), Hermite(0, 0, 1, 0.4, 1, -2, x), 1e-5);
+  for (double x : {0.1, 0.25, 0.39})
+    EXPECT_NEAR(t.Eval(static_cast<float>(x)), Hermite(0, 0, 1, 0.4, 1, -2, x), 1e-5);
   for (double x : {0.41, 0.7, 0.99})
     EXPECT_NEAR(t.Eval(static_cast<float>(x)), Hermite(0.4, 1, -2, 1, 2, 0.5, x), 1e-5);
   // At a key's own time: that key's value (through the segment ending there).

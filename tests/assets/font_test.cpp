@@ -41,10 +41,8 @@ void ExpectQuad(const std::vector<FeedbackVertex>& quad, float x, float y, float
   const float u = static_cast<float>(c % 16) * CELL;
   const float v = static_cast<float>(c / 16) * CELL;
   const float tw = widthUnits / 32.0f * CELL;
-  const float expected[4][4] = {{x, y, u, v + CELL},
-                                {x + w, y, u + tw, v + CELL},
-                                {x + w, y + h, u + tw, v},
-                                {x, y + h, u, v}};
+  const float expected[4][4] = {
+      {x, y, u, v + CELL}, {x + w, y, u + tw, v + CELL}, {x + w, y + h, u + tw, v}, {x, y + h, u, v}};
   for (int i = 0; i < 4; ++i) {
     EXPECT_NEAR(quad[i].x, expected[i][0], 1e-3) << "code " << c << " vertex " << i;
     EXPECT_NEAR(quad[i].y, expected[i][1], 1e-3) << "code " << c << " vertex " << i;
@@ -98,10 +96,9 @@ TEST_F(FontGL, MissingShortOrBrokenMetricsFallBackToHalfACell) {
     Log::Start("zarv.log", false);
     Font font;
     Log::End();
-    EXPECT_EQ(
-        ReadLines("zarv.log"),
-        std::vector<std::string>{"Font: data/fontmetrics.data gave " + std::to_string(c.read) +
-                                 " of 256 glyph widths; the others are 16"});
+    EXPECT_EQ(ReadLines("zarv.log"),
+              std::vector<std::string>{"Font: data/fontmetrics.data gave " + std::to_string(c.read) +
+                                       " of 256 glyph widths; the others are 16"});
     for (int i = 0; i < c.read; ++i) EXPECT_NE(font.width[i], 16) << i;
     for (int i = c.read; i < 256; ++i) EXPECT_EQ(font.width[i], 16) << i;
   }
@@ -160,8 +157,7 @@ TEST_F(FontGL, HighBytesUseTheLowerHalfOfTheGrid) {
   auto quads = Quads(Polygons([&] { font.Print(0.0f, 0.0f, 32.0f, "%s", "\x80\xA5\xFF"); }));
   ASSERT_EQ(quads.size(), 3u);
   ExpectQuad(quads[0], 0, 0, font.width[128], 32, 128, static_cast<float>(font.width[128]));
-  ExpectQuad(quads[1], font.width[128], 0, font.width[165], 32, 165,
-             static_cast<float>(font.width[165]));
+  ExpectQuad(quads[1], font.width[128], 0, font.width[165], 32, 165, static_cast<float>(font.width[165]));
   EXPECT_NEAR(quads[2][3].tex[0], 15 * CELL, 1e-6);
   EXPECT_NEAR(quads[2][3].tex[1], 15 * CELL, 1e-6);
 }
@@ -174,8 +170,7 @@ TEST_F(FontGL, TextIsCutAt255Characters) {
   const std::string longText(300, 'a');
   auto quads = Quads(Polygons([&] { font.Print(0.0f, 0.0f, 32.0f, "%s", longText.c_str()); }));
   EXPECT_EQ(quads.size(), 255u);
-  quads = Quads(
-      Polygons([&] { font.Print(0.0f, 0.0f, 32.0f, "%s", longText.substr(0, 255).c_str()); }));
+  quads = Quads(Polygons([&] { font.Print(0.0f, 0.0f, 32.0f, "%s", longText.substr(0, 255).c_str()); }));
   EXPECT_EQ(quads.size(), 255u);
   quads = Quads(Polygons([&] { font.Print(0.0f, 0.0f, 32.0f, "%s", ""); }));
   EXPECT_TRUE(quads.empty());

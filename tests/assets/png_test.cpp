@@ -259,10 +259,8 @@ TEST(PngDecoder, HeadersAskingForHugeImagesAreRefused) {
   ScratchDir dir;
   PngImage image = Image8(8193, 1, PNG_COLOR_TYPE_GRAY, Bytes(8193, 0));
   ASSERT_TRUE(WritePng("wide.png", image));
-  ExpectFailure(Load("wide.png"),
-                "error load png file \"wide.png\": image larger than 8192 pixels\n");
+  ExpectFailure(Load("wide.png"), "error load png file \"wide.png\": image larger than 8192 pixels\n");
   image = Image8(1, 8193, PNG_COLOR_TYPE_GRAY, Bytes(8193, 0));
   ASSERT_TRUE(WritePng("tall.png", image));
-  ExpectFailure(Load("tall.png"),
-                "error load png file \"tall.png\": image larger than 8192 pixels\n");
+  ExpectFailure(Load("tall.png"), "error load png file \"tall.png\": image larger than 8192 pixels\n");
 }

@@ -47,8 +47,8 @@ inline bool WritePng(const std::string& file, const PngImage& image) {
   }
   png_init_io(png, fp);
   png_set_IHDR(png, info, image.width, image.height, image.depth, image.colourType,
-               image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+               image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   if (!image.palette.empty()) {
     png_set_PLTE(png, info, image.palette.data(), static_cast<int>(image.palette.size()));
   }

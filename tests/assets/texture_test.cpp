@@ -192,8 +192,7 @@ TEST_F(TextureGL, ACubeMapLoadsOneFilePerFace) {
                              GL_TEXTURE_CUBE_MAP_POSITIVE_Y, GL_TEXTURE_CUBE_MAP_NEGATIVE_Y,
                              GL_TEXTURE_CUBE_MAP_POSITIVE_Z, GL_TEXTURE_CUBE_MAP_NEGATIVE_Z};
   Bytes images[6];
-  for (int f = 0; f < 6; ++f)
-    images[f] = WriteRgb(std::string("sky_") + faces[f] + ".png", 2, 2, f * 40);
+  for (int f = 0; f < 6; ++f) images[f] = WriteRgb(std::string("sky_") + faces[f] + ".png", 2, 2, f * 40);
   for (int flags : {0x18, 0}) {
     Made made = Make("sky_%s.png", GL_TEXTURE_CUBE_MAP, flags);
     EXPECT_EQ(made.err, "");
@@ -223,13 +222,11 @@ TEST_F(TextureGL, ACubeMapPatternLongerThanItsBufferIsRefused) {
   // 1021 characters plus "px" make 1023: the longest name that fits.
   const std::string fits = std::string(1017, 'a') + "%s.png";
   Made made = Make(fits.c_str(), GL_TEXTURE_CUBE_MAP, 0x18);
-  EXPECT_EQ(made.err.rfind("error open PNG file \"" + std::string(1017, 'a') + "px.png\"\n", 0),
-            0u);
+  EXPECT_EQ(made.err.rfind("error open PNG file \"" + std::string(1017, 'a') + "px.png\"\n", 0), 0u);
 
   const std::string pattern = std::string(1018, 'a') + "%s.png";
   made = Make(pattern.c_str(), GL_TEXTURE_CUBE_MAP, 0x18);
-  EXPECT_EQ(made.err,
-            "Texture(): cube-map file name from \"" + pattern + "\" is longer than 1023 bytes\n");
+  EXPECT_EQ(made.err, "Texture(): cube-map file name from \"" + pattern + "\" is longer than 1023 bytes\n");
   EXPECT_EQ(made.texture->width, 0);
   EXPECT_NE(made.texture->name, 0u);
 }
@@ -289,8 +286,7 @@ TEST_F(TextureGL, EmptyTexturesHaveStorageAndFiltersWithoutMipmaps) {
   Texture plain(4, 4, 3, GL_TEXTURE_CUBE_MAP, Texture::CLAMP_TO_EDGE);
   EXPECT_EQ(Param(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
   EXPECT_EQ(Param(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
-  for (GLenum face = GL_TEXTURE_CUBE_MAP_POSITIVE_X; face <= GL_TEXTURE_CUBE_MAP_NEGATIVE_Z;
-       ++face) {
+  for (GLenum face = GL_TEXTURE_CUBE_MAP_POSITIVE_X; face <= GL_TEXTURE_CUBE_MAP_NEGATIVE_Z; ++face) {
     EXPECT_EQ(Level(face, 0, GL_TEXTURE_WIDTH), 4);
   }
 
@@ -340,14 +336,12 @@ TEST_F(TextureGL, RenderDrawsOneQuadWithNormalisedOrTexelCoordinates) {
     GLenum target;
     float s, t;
   };
-  for (const Case& c :
-       {Case{GL_TEXTURE_2D, 1.0f, 1.0f}, Case{GL_TEXTURE_RECTANGLE_ARB, 6.0f, 3.0f}}) {
+  for (const Case& c : {Case{GL_TEXTURE_2D, 1.0f, 1.0f}, Case{GL_TEXTURE_RECTANGLE_ARB, 6.0f, 3.0f}}) {
     Made made = Make("a.png", c.target, 0x18);
     auto polygons = Quads(Polygons([&] { made.texture->render(10.0f, 20.0f, 110.0f, 70.0f); }));
     ASSERT_EQ(polygons.size(), 1u);
     ASSERT_EQ(polygons[0].size(), 4u);
-    const float corners[4][4] = {
-        {10, 20, 0, 0}, {110, 20, c.s, 0}, {110, 70, c.s, c.t}, {10, 70, 0, c.t}};
+    const float corners[4][4] = {{10, 20, 0, 0}, {110, 20, c.s, 0}, {110, 70, c.s, c.t}, {10, 70, 0, c.t}};
     for (int v = 0; v < 4; ++v) {
       EXPECT_NEAR(polygons[0][v].x, corners[v][0], 1e-3) << v;
       EXPECT_NEAR(polygons[0][v].y, corners[v][1], 1e-3) << v;

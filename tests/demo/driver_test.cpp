@@ -7,10 +7,10 @@
 #include <cmath>
 
 #include "demo/demo.h"
-#include "fx/demofx.h"
 #include "foundation/debug.h"
-#include "platform/offscreen_window.h"
+#include "fx/demofx.h"
 #include "music/music.h"
+#include "platform/offscreen_window.h"
 #include "platform/platform.h"
 #include "support/scratch_dir.h"
 #include "support/show_files.h"
@@ -122,7 +122,8 @@ TEST_F(Driver, InitSetsTheFixedGlStateOnly) {
   glGetIntegerv(GL_BLEND_DST, &dst);
   EXPECT_EQ(src, GL_SRC_ALPHA);
   EXPECT_EQ(dst, GL_ONE_MINUS_SRC_ALPHA);
-  for (GLenum hint : {GL_FOG_HINT, GL_LINE_SMOOTH_HINT, GL_PERSPECTIVE_CORRECTION_HINT, GL_POINT_SMOOTH_HINT}) {
+  for (GLenum hint :
+       {GL_FOG_HINT, GL_LINE_SMOOTH_HINT, GL_PERSPECTIVE_CORRECTION_HINT, GL_POINT_SMOOTH_HINT}) {
     GLint value = 0;
     glGetIntegerv(hint, &value);
     EXPECT_EQ(value, GL_NICEST) << "hint " << hint;

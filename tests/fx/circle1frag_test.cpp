@@ -139,8 +139,8 @@ TEST_F(Circle1Render, AlphaHoldsUntilTheLastSecondThenFades) {
   const struct {
     float age;
     float alpha;
-  } cases[] = {{0.5f, 0.4f},  {1.95f, 0.4f}, {2.0f, 0.4f},
-                 {2.05f, 0.38f}, {2.5f, 0.2f},  {2.9f, 0.4f * (3.0f - 2.9f)}};
+  } cases[] = {{0.5f, 0.4f},   {1.95f, 0.4f}, {2.0f, 0.4f},
+               {2.05f, 0.38f}, {2.5f, 0.2f},  {2.9f, 0.4f * (3.0f - 2.9f)}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.age);
     fx.col.a = 0.4f;

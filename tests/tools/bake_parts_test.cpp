@@ -73,7 +73,8 @@ TEST(FloraMotion, TheAnimatorReadsTheCurvesAsWritten) {
     for (size_t c = 0; c < motion.curves.size(); ++c) {
       const MotionCurve& curve = motion.curves[c];
       for (double f = curve.frames.front(); f <= curve.frames.back(); f += 1.7) {
-        EXPECT_NEAR(anim.curves[c]->Eval(static_cast<float>(f)), curve.Eval(f), 2e-3) << curve.channel << " " << f;
+        EXPECT_NEAR(anim.curves[c]->Eval(static_cast<float>(f)), curve.Eval(f), 2e-3)
+            << curve.channel << " " << f;
       }
     }
   }
@@ -104,7 +105,8 @@ TEST(Mastering, MeetsTheTargetWithoutPassingTheCeilingAndFadesToSilence) {
   for (size_t n = 44100; n < s.Frames(); n += 22050) s.left[n] = s.right[n] = 0.9f;  // spikes
   Master(s, 8.0, 10.0, -14.0, 0.89);
   float peak = 0.0f;
-  for (size_t n = 0; n < s.Frames(); ++n) peak = std::max({peak, std::fabs(s.left[n]), std::fabs(s.right[n])});
+  for (size_t n = 0; n < s.Frames(); ++n)
+    peak = std::max({peak, std::fabs(s.left[n]), std::fabs(s.right[n])});
   EXPECT_LE(peak, 0.89f);
   for (size_t n = static_cast<size_t>(10.0 * SAMPLE_RATE); n < s.Frames(); ++n) ASSERT_EQ(s.left[n], 0.0f);
   Stereo head(static_cast<size_t>(8.0 * SAMPLE_RATE));

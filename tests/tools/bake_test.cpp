@@ -21,10 +21,21 @@
 
 namespace {
 
-const char* const BAKED[] = {"data/c2.png",   "data/circle3.png", "data/3.png",     "data/font.png",
-                             "data/fontmetrics.data", "data/1.mesh", "data/2.mesh", "data/3.mesh",
-                             "data/4.mesh",   "data/1.anim",      "data/2.anim",    "data/3.anim",
-                             "data/4.anim",   "data/circlemove.timeline", "murel.mp3"};
+const char* const BAKED[] = {"data/c2.png",
+                             "data/circle3.png",
+                             "data/3.png",
+                             "data/font.png",
+                             "data/fontmetrics.data",
+                             "data/1.mesh",
+                             "data/2.mesh",
+                             "data/3.mesh",
+                             "data/4.mesh",
+                             "data/1.anim",
+                             "data/2.anim",
+                             "data/3.anim",
+                             "data/4.anim",
+                             "data/circlemove.timeline",
+                             "murel.mp3"};
 
 class FullBake : public OffscreenGL {
  protected:

@@ -40,7 +40,8 @@ struct ToolRun {
 // Runs zarv-capture with args (shell words) from the working directory;
 // env is put before the command (e.g. "PATH=/x").
 ToolRun Capture(const std::string& args, const std::string& env = "") {
-  const std::string cmd = env + (env.empty() ? "" : " ") + "'" + CAPTURE + "' " + args + " >capture.out 2>capture.err";
+  const std::string cmd =
+      env + (env.empty() ? "" : " ") + "'" + CAPTURE + "' " + args + " >capture.out 2>capture.err";
   ToolRun run;
   int raw = std::system(cmd.c_str());
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -69,7 +70,9 @@ struct Image {
   std::unique_ptr<unsigned char[]> rows;  // top row first
 
   // Channel c of the pixel x from the left, y from the bottom.
-  int At(int x, int y, int c) const { return rows[(static_cast<size_t>(height - 1 - y) * width + x) * bpp + c]; }
+  int At(int x, int y, int c) const {
+    return rows[(static_cast<size_t>(height - 1 - y) * width + x) * bpp + c];
+  }
 };
 
 Image Load(const std::string& path) {
@@ -112,7 +115,8 @@ TEST_F(CaptureTool, TwoCapturesOfTheSameRangeGiveIdenticalFrames) {
 
   // stderr is a file here: no progress bar.
   EXPECT_EQ(first.err.find('\r'), std::string::npos) << first.err;
-  EXPECT_NE(first.out.find("Wrote 5 frames (show time 75.000 s to 75.400 s)"), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("Wrote 5 frames (show time 75.000 s to 75.400 s)"), std::string::npos)
+      << first.out;
 }
 
 TEST_F(CaptureTool, FrameAtThreeSecondsIsBlackAndAt150OnlyTheCreditShows) {
@@ -235,14 +239,17 @@ TEST_F(CaptureTool, ScheduleSummaryMatchesACountTakenHere) {
   std::snprintf(line, sizeof line, "  total     %20ld %7ld %5ld %20ld %7ld %5ld\n", created[0], created[1],
                 created[2], retired[0], retired[1], retired[2]);
   expected << line;
-  EXPECT_NE(run.out.find(expected.str()), std::string::npos) << "expected\n" << expected.str() << "in\n" << run.out;
+  EXPECT_NE(run.out.find(expected.str()), std::string::npos) << "expected\n"
+                                                             << expected.str() << "in\n"
+                                                             << run.out;
   EXPECT_GT(created[2], 0) << "no scene in the range: the count covers too little";
 
   EXPECT_NE(run.out.find("Peak of live effects: " + std::to_string(count.peak) + ","), std::string::npos)
       << run.out;
-  std::snprintf(line, sizeof line,
-                "Spawn rules fired: bass %ld, mid %ld, mid at the cap %ld, chance circle1 %ld, chance circle2 %ld",
-                rules.bass, rules.mid, rules.midForced, rules.chanceCircle1, rules.chanceCircle2);
+  std::snprintf(
+      line, sizeof line,
+      "Spawn rules fired: bass %ld, mid %ld, mid at the cap %ld, chance circle1 %ld, chance circle2 %ld",
+      rules.bass, rules.mid, rules.midForced, rules.chanceCircle1, rules.chanceCircle2);
   EXPECT_NE(run.out.find(line), std::string::npos) << line << "\nin\n" << run.out;
   EXPECT_EQ(rules.bass + rules.chanceCircle1, created[0]);
   EXPECT_EQ(rules.chanceCircle2, created[1]);
@@ -331,7 +338,8 @@ TEST_F(CaptureTool, FailingFfmpegIsReportedWithItsOwnMessageAndLeavesNothing) {
   for (const auto& [script, message] : fakes) {
     WriteFile("bin/ffmpeg", script);
     chmod("bin/ffmpeg", 0755);
-    ToolRun run = Capture(Show() + "--fps 10 --to 1 --output clip.mp4", "PATH=" + dir.path + "/bin:/usr/bin:/bin");
+    ToolRun run =
+        Capture(Show() + "--fps 10 --to 1 --output clip.mp4", "PATH=" + dir.path + "/bin:/usr/bin:/bin");
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("ffmpeg failed with exit status 1:\n" + message), std::string::npos) << run.err;
     EXPECT_FALSE(Exists("clip.mp4"));

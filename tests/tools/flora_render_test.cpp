@@ -23,7 +23,7 @@
 namespace {
 
 struct Screen {
-  int lit = 0;       // pixels brighter than a faint glow
+  int lit = 0;        // pixels brighter than a faint glow
   int brightest = 0;  // largest colour component anywhere
 };
 

@@ -57,8 +57,8 @@ bool BakeShow(const std::string& showDir, const BakeOptions& options) {
   bool musicOk = !options.music;
   std::thread music;
   if (options.music) music = std::thread([&] { musicOk = BakeMusic(showDir + "/murel.mp3", verbose); });
-  const bool ok = BakeSprites(dataDir) && BakeFont(dataDir, options.fontPath) && BakeFlora(dataDir, verbose) &&
-                  BakeCirclePath(dataDir);
+  const bool ok = BakeSprites(dataDir) && BakeFont(dataDir, options.fontPath) &&
+                  BakeFlora(dataDir, verbose) && BakeCirclePath(dataDir);
   if (music.joinable()) music.join();
   if (verbose) {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

@@ -65,8 +65,8 @@ Surface Revolve(const Frame& f, const std::function<P3(double v, double angle)>&
 
 // A leaf or petal blade: base at origin, growing along dir, spreading along side,
 // lifting along lift. width(v) is the half width, bend(u, v) the lift.
-Surface Blade(P3 origin, P3 dir, P3 side, P3 lift, double length,
-              const std::function<double(double)>& width, const std::function<double(double, double)>& bend) {
+Surface Blade(P3 origin, P3 dir, P3 side, P3 lift, double length, const std::function<double(double)>& width,
+              const std::function<double(double, double)>& bend) {
   return [=](double u, double v) {
     const double across = (2.0 * u - 1.0) * width(v);
     return origin + dir * (v * length) + side * across + lift * bend(u, v);
@@ -75,18 +75,20 @@ Surface Blade(P3 origin, P3 dir, P3 side, P3 lift, double length,
 
 // Tapering leaf outline: narrow at the base, widest past the middle, pointed tip.
 double LeafWidth(double v, double half) {
-  return half * std::pow(std::sin(PI * std::min(1.0, 0.04 + 0.96 * v)), 0.7) * (0.55 + 0.45 * std::sin(PI * 0.5 * std::min(1.0, v * 1.6)));
+  return half * std::pow(std::sin(PI * std::min(1.0, 0.04 + 0.96 * v)), 0.7) *
+         (0.55 + 0.45 * std::sin(PI * 0.5 * std::min(1.0, v * 1.6)));
 }
 
 // A stem leaf: attached at base, heading along dir, gently arching and folded along its midrib.
 void AddLeaf(MeshGroup3& g, P3 base, P3 dir, P3 lift, double length, double half, double arch) {
   const P3 side = Normalized(Cross(lift, dir));
   const P3 up = Normalized(Cross(dir, side));
-  g.AddSheet(Blade(base, Normalized(dir), side, up, length, [=](double v) { return LeafWidth(v, half); },
-                   [=](double u, double v) {
-                     const double across = 2.0 * u - 1.0;
-                     return arch * std::sin(PI * 0.8 * v) - arch * 1.6 * v * v + 0.35 * half * across * across;
-                   }),
+  g.AddSheet(Blade(
+                 base, Normalized(dir), side, up, length, [=](double v) { return LeafWidth(v, half); },
+                 [=](double u, double v) {
+                   const double across = 2.0 * u - 1.0;
+                   return arch * std::sin(PI * 0.8 * v) - arch * 1.6 * v * v + 0.35 * half * across * across;
+                 }),
              3, 10, 0.045);
 }
 
@@ -97,24 +99,28 @@ MeshBuilder Daisy() {
   const Frame head = FrameAlong({0.0, 0.0, 0.0}, {0.0, 0.0, 1.0}, {1.0, 0.0, 0.0});
 
   MeshGroup3& stem = mesh.Group("stem", Colour(130, 152, 134));
-  stem.AddTube(Bezier({0.0, 0.0, -0.1}, {0.0, -0.4, -0.22}, {0.2, -0.9, -0.1}, {0.1, -1.45, -0.2}),
-               [](double t) { return 0.03 - 0.006 * t; }, 8, 24);
+  stem.AddTube(
+      Bezier({0.0, 0.0, -0.1}, {0.0, -0.4, -0.22}, {0.2, -0.9, -0.1}, {0.1, -1.45, -0.2}),
+      [](double t) { return 0.03 - 0.006 * t; }, 8, 24);
 
   MeshGroup3& calyx = mesh.Group("calyx", Colour(94, 116, 117));
-  calyx.AddPatch(Revolve(head, [](double v, double angle) {
-                   const double lobes = 1.0 + 0.12 * std::cos(14.0 * angle) * v;
-                   return P3{(0.03 + 0.2 * std::pow(v, 0.8)) * lobes, -0.12 + 0.11 * v, 0.0};
-                 }),
+  calyx.AddPatch(Revolve(head,
+                         [](double v, double angle) {
+                           const double lobes = 1.0 + 0.12 * std::cos(14.0 * angle) * v;
+                           return P3{(0.03 + 0.2 * std::pow(v, 0.8)) * lobes, -0.12 + 0.11 * v, 0.0};
+                         }),
                  28, 5, true);
 
   MeshGroup3& centre = mesh.Group("centre", Colour(186, 150, 70));
-  centre.AddPatch(Revolve(head, [](double v, double angle) {
-                    const double a = v * PI * 0.5;
-                    const double r = 0.22 * std::cos(a) + 0.002;
-                    // Florets in crossing spirals, as in a real disc.
-                    const double bumps = std::sin(13.0 * angle + 60.0 * r) * std::sin(21.0 * angle - 60.0 * r);
-                    return P3{r, 0.01 + 0.085 * std::sin(a) + 0.008 * bumps * std::cos(a * 0.8), 0.0};
-                  }),
+  centre.AddPatch(Revolve(head,
+                          [](double v, double angle) {
+                            const double a = v * PI * 0.5;
+                            const double r = 0.22 * std::cos(a) + 0.002;
+                            // Florets in crossing spirals, as in a real disc.
+                            const double bumps =
+                                std::sin(13.0 * angle + 60.0 * r) * std::sin(21.0 * angle - 60.0 * r);
+                            return P3{r, 0.01 + 0.085 * std::sin(a) + 0.008 * bumps * std::cos(a * 0.8), 0.0};
+                          }),
                   48, 12, true);
 
   const struct {
@@ -139,18 +145,19 @@ MeshBuilder Daisy() {
       const double droop = 0.1 + 0.12 * Hash01(key + 13);
       const double twist = 0.25 * Jitter(key + 21);
       const double half = rings[ring].half;
-      petals.AddSheet(
-          Blade(base, dir, side, {0.0, 0.0, 1.0}, length,
-                [=](double v) {
-                  // A strap with a rounded tip.
-                  const double tip = std::sqrt(std::max(0.0, 1.0 - std::pow(v, 8.0)));
-                  return half * (0.45 + 0.55 * std::min(1.0, v * 3.0)) * tip + 0.002;
-                },
-                [=](double u, double v) {
-                  const double across = 2.0 * u - 1.0;
-                  return -droop * v * v + 0.025 * across * across * std::min(1.0, v * 2.0) + twist * across * half * v;
-                }),
-          3, 6, 0.03);
+      petals.AddSheet(Blade(
+                          base, dir, side, {0.0, 0.0, 1.0}, length,
+                          [=](double v) {
+                            // A strap with a rounded tip.
+                            const double tip = std::sqrt(std::max(0.0, 1.0 - std::pow(v, 8.0)));
+                            return half * (0.45 + 0.55 * std::min(1.0, v * 3.0)) * tip + 0.002;
+                          },
+                          [=](double u, double v) {
+                            const double across = 2.0 * u - 1.0;
+                            return -droop * v * v + 0.025 * across * across * std::min(1.0, v * 2.0) +
+                                   twist * across * half * v;
+                          }),
+                      3, 6, 0.03);
     }
   }
 
@@ -192,7 +199,8 @@ MeshBuilder Fern() {
   };
 
   MeshGroup3& rachis = mesh.Group("rachis", Colour(181, 140, 88));
-  rachis.AddTube(midrib, [](double t) { return 0.028 * (1.0 - 0.75 * t); }, 6, 72);
+  rachis.AddTube(
+      midrib, [](double t) { return 0.028 * (1.0 - 0.75 * t); }, 6, 72);
 
   MeshGroup3& pinnae = mesh.Group("pinnae", Colour(156, 182, 166));
   constexpr int PAIRS = 17;
@@ -209,18 +217,20 @@ MeshBuilder Fern() {
       const P3 side = Normalized(Cross(normal, dir));
       const double length = 0.52 * size * (0.92 + 0.16 * Hash01(key + 3));
       const double half = 0.07 * size + 0.01;
-      pinnae.AddSheet(
-          Blade(base, dir, side, normal, length,
-                [=](double v) {
-                  // Lobed like the pinnules of a real pinna, tapering to a point.
-                  const double lobes = 0.7 + 0.3 * std::fabs(std::sin(7.0 * PI * v));
-                  return half * std::pow(1.0 - v, 0.8) * lobes * std::min(1.0, 0.4 + v * 4.0) + 0.002;
-                },
-                [=](double u, double v) {
-                  const double across = 2.0 * u - 1.0;
-                  return 0.1 * length * std::sin(PI * v) - 0.3 * half * across * across + 0.15 * length * v * v * sideSign * 0.3;
-                }),
-          2, 10, 0.03);
+      pinnae.AddSheet(Blade(
+                          base, dir, side, normal, length,
+                          [=](double v) {
+                            // Lobed like the pinnules of a real pinna, tapering to a point.
+                            const double lobes = 0.7 + 0.3 * std::fabs(std::sin(7.0 * PI * v));
+                            return half * std::pow(1.0 - v, 0.8) * lobes * std::min(1.0, 0.4 + v * 4.0) +
+                                   0.002;
+                          },
+                          [=](double u, double v) {
+                            const double across = 2.0 * u - 1.0;
+                            return 0.1 * length * std::sin(PI * v) - 0.3 * half * across * across +
+                                   0.15 * length * v * v * sideSign * 0.3;
+                          }),
+                      2, 10, 0.03);
     }
   }
 
@@ -245,7 +255,8 @@ MeshBuilder BellFlower() {
   const Curve arch = Bezier({-0.55, -0.95, -0.1}, {-0.45, 0.2, 0.0}, {0.2, 0.75, 0.1}, {0.8, 0.15, 0.2});
 
   MeshGroup3& stem = mesh.Group("stem", Colour(124, 150, 142));
-  stem.AddTube(arch, [](double t) { return 0.03 - 0.018 * t; }, 8, 40);
+  stem.AddTube(
+      arch, [](double t) { return 0.03 - 0.018 * t; }, 8, 40);
 
   MeshGroup3& bells = mesh.Group("bells", Colour(236, 232, 216));
   MeshGroup3& stalks = mesh.Group("pedicels", Colour(136, 160, 142));
@@ -257,24 +268,27 @@ MeshBuilder BellFlower() {
     const P3 node = arch(t);
     const double swing = 0.12 * Jitter(40 + i);
     const P3 hang = node + P3{0.04 + swing, -0.14 * size, 0.03 * Jitter(50 + i)};
-    stalks.AddTube(Bezier(node, node + P3{0.05, 0.03, 0.0}, hang + P3{0.0, 0.06, 0.0}, hang),
-                   [](double) { return 0.009; }, 5, 8);
+    stalks.AddTube(
+        Bezier(node, node + P3{0.05, 0.03, 0.0}, hang + P3{0.0, 0.06, 0.0}, hang),
+        [](double) { return 0.009; }, 5, 8);
     // The bell hangs mouth down, tilted a little outwards.
     const Frame f = FrameAlong(hang, {-0.25 * swing, 1.0, -0.3}, {1.0, 0.0, 0.0});
     const double radius = 0.15 * size;
     const double depth = 0.26 * size;
-    bells.AddSheet(Revolve(f,
-                           [=](double v, double angle) {
-                             const double body = 0.08 + 0.92 * std::pow(std::sin(v * PI * 0.5), 0.75);
-                             const double flare = std::pow(std::max(0.0, (v - 0.72) / 0.28), 2.0);
-                             const double lobes = 1.0 + 0.1 * std::cos(5.0 * angle) * flare;
-                             return P3{radius * (body + 0.35 * flare) * lobes,
-                                       -depth * v + depth * 0.22 * flare * (1.0 + 0.5 * std::cos(5.0 * angle)), 0.0};
-                           }),
-                   20, 8, 0.03, true);
-    pistils.AddTube(Bezier(f({0.0, -0.05 * size, 0.0}), f({0.0, -0.15 * size, 0.0}),
-                           f({0.0, -0.25 * size, 0.0}), f({0.0, -0.32 * size, 0.0})),
-                    [](double t) { return 0.008 + 0.01 * t * t; }, 4, 5);
+    bells.AddSheet(
+        Revolve(f,
+                [=](double v, double angle) {
+                  const double body = 0.08 + 0.92 * std::pow(std::sin(v * PI * 0.5), 0.75);
+                  const double flare = std::pow(std::max(0.0, (v - 0.72) / 0.28), 2.0);
+                  const double lobes = 1.0 + 0.1 * std::cos(5.0 * angle) * flare;
+                  return P3{radius * (body + 0.35 * flare) * lobes,
+                            -depth * v + depth * 0.22 * flare * (1.0 + 0.5 * std::cos(5.0 * angle)), 0.0};
+                }),
+        20, 8, 0.03, true);
+    pistils.AddTube(
+        Bezier(f({0.0, -0.05 * size, 0.0}), f({0.0, -0.15 * size, 0.0}), f({0.0, -0.25 * size, 0.0}),
+               f({0.0, -0.32 * size, 0.0})),
+        [](double t) { return 0.008 + 0.01 * t * t; }, 4, 5);
   }
 
   MeshGroup3& leaves = mesh.Group("leaves", Colour(140, 164, 146));
@@ -286,25 +300,29 @@ MeshBuilder BellFlower() {
 MeshBuilder SeedHead() {
   MeshBuilder mesh;
   MeshGroup3& stem = mesh.Group("stem", Colour(150, 104, 70));
-  stem.AddTube(Bezier({0.0, -0.05, 0.0}, {0.0, -0.5, 0.05}, {0.12, -0.9, -0.05}, {0.05, -1.45, 0.0}),
-               [](double t) { return 0.024 + 0.006 * t; }, 6, 20);
+  stem.AddTube(
+      Bezier({0.0, -0.05, 0.0}, {0.0, -0.5, 0.05}, {0.12, -0.9, -0.05}, {0.05, -1.45, 0.0}),
+      [](double t) { return 0.024 + 0.006 * t; }, 6, 20);
 
   MeshGroup3& bracts = mesh.Group("bracts", Colour(132, 152, 134));
   for (int k = 0; k < 9; ++k) {
     const double theta = 2.0 * PI * (k + 0.3 * Jitter(300 + k)) / 9.0;
     const P3 out{std::cos(theta), 0.0, std::sin(theta)};
     const P3 side{-std::sin(theta), 0.0, std::cos(theta)};
-    bracts.AddSheet(Blade(out * 0.05 + P3{0.0, -0.06, 0.0}, Normalized(out * 0.5 + P3{0.0, -1.0, 0.0}), side,
-                          Normalized(out + P3{0.0, 0.5, 0.0}), 0.2, [](double v) { return 0.025 * (1.0 - v) + 0.002; },
-                          [](double, double v) { return 0.08 * v * v; }),
-                    2, 6, 0.025);
+    bracts.AddSheet(
+        Blade(
+            out * 0.05 + P3{0.0, -0.06, 0.0}, Normalized(out * 0.5 + P3{0.0, -1.0, 0.0}), side,
+            Normalized(out + P3{0.0, 0.5, 0.0}), 0.2, [](double v) { return 0.025 * (1.0 - v) + 0.002; },
+            [](double, double v) { return 0.08 * v * v; }),
+        2, 6, 0.025);
   }
 
   MeshGroup3& core = mesh.Group("core", Colour(197, 181, 146));
-  core.AddPatch(Revolve(Frame{}, [](double v, double) {
-                  const double a = (v - 0.5) * PI;
-                  return P3{0.1 * std::cos(a) + 0.002, 0.1 * std::sin(a), 0.0};
-                }),
+  core.AddPatch(Revolve(Frame{},
+                        [](double v, double) {
+                          const double a = (v - 0.5) * PI;
+                          return P3{0.1 * std::cos(a) + 0.002, 0.1 * std::sin(a), 0.0};
+                        }),
                 16, 10, true);
 
   MeshGroup3& achenes = mesh.Group("achenes", Colour(150, 112, 72));
@@ -324,7 +342,8 @@ MeshBuilder SeedHead() {
     const double reach = 0.5 + 0.06 * Jitter(900 + i);
     achenes.AddTube([=](double t) { return dir * (0.08 + 0.1 * t); },
                     [](double t) { return 0.004 + 0.014 * std::sin(PI * t); }, 3, 2);
-    beaks.AddTube([=](double t) { return dir * (0.18 + (reach - 0.18) * t); }, [](double) { return 0.0035; }, 3, 2);
+    beaks.AddTube([=](double t) { return dir * (0.18 + (reach - 0.18) * t); }, [](double) { return 0.0035; },
+                  3, 2);
     // The plume: fine blades spread like an umbrella around the seed's axis.
     const Frame f = FrameAlong(dir * reach, dir, {Jitter(1000 + i), 1.0, 0.3});
     constexpr int BLADES = 12;
@@ -334,8 +353,9 @@ MeshBuilder SeedHead() {
       const P3 across = Normalized(Cross(f.y, spoke));
       const P3 lift = Normalized(Cross(spoke, across));
       const size_t first = pappus.vertices.size();
-      pappus.AddPatch(Blade(dir * reach, spoke, across, lift, 0.14, [](double v) { return 0.001 + 0.008 * v; },
-                            [](double, double v) { return -0.02 * v * v; }),
+      pappus.AddPatch(Blade(
+                          dir * reach, spoke, across, lift, 0.14, [](double v) { return 0.001 + 0.008 * v; },
+                          [](double, double v) { return -0.02 * v * v; }),
                       1, 1, false);
       // One face only, shaded as part of the round clock rather than as a flat blade.
       pappus.AimNormals(first, {0.0, 0.0, 0.0});

@@ -42,7 +42,8 @@ MotionCurve Keys(const char* channel, double length, std::vector<double> at, std
 Motion FloraMotion(int n) {
   Motion m;
   switch (n) {
-    case 1: {  // The daisy rises from the lower left, turns its face to the eye, then leans away to the right.
+    case 1: {  // The daisy rises from the lower left, turns its face to the eye, then leans away to the
+               // right.
       const double L = 175.0;
       m.curves = {
           Keys("locx", L, {0.0, 0.45, 0.6, 1.0}, {-1.3, -0.35, -0.15, 0.9}),

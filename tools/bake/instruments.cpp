@@ -37,7 +37,9 @@ void Put(Stereo& bus, size_t i, double value, double left, double right) {
   bus.right[i] += static_cast<float>(value * right);
 }
 
-uint32_t Seed(double start, uint32_t salt) { return static_cast<uint32_t>(start * SAMPLE_RATE) * 2654435761u + salt; }
+uint32_t Seed(double start, uint32_t salt) {
+  return static_cast<uint32_t>(start * SAMPLE_RATE) * 2654435761u + salt;
+}
 
 }  // namespace
 
@@ -98,7 +100,8 @@ void Hat(Stereo& bus, double start, double velocity, bool open, double pan) {
     const double t = n / SAMPLE_RATE;
     high.Process(noise.Next(), 7500.0, 0.8);
     high2.Process(high.high, 7500.0, 0.8);
-    const double env = std::exp(-t / decay) * std::min(1.0, t / 0.0005) * (1.0 - static_cast<double>(n) / count);
+    const double env =
+        std::exp(-t / decay) * std::min(1.0, t / 0.0005) * (1.0 - static_cast<double>(n) / count);
     Put(bus, first + n, velocity * high2.high * env, gl, gr);
   }
 }

@@ -67,10 +67,11 @@ P3 SheetFace(const Surface& s, double u, double v, double thickness, bool wrapU,
 }  // namespace
 
 void MeshGroup3::AddSheet(const Surface& s, int columns, int rows, double thickness, bool wrapU) {
-  AddPatch([&](double u, double v) { return SheetFace(s, u, v, thickness, wrapU, 1.0); }, columns, rows, wrapU);
-  // The back face runs u the other way, so its triangles and normals face away.
-  AddPatch([&](double u, double v) { return SheetFace(s, 1.0 - u, v, thickness, wrapU, -1.0); }, columns, rows,
+  AddPatch([&](double u, double v) { return SheetFace(s, u, v, thickness, wrapU, 1.0); }, columns, rows,
            wrapU);
+  // The back face runs u the other way, so its triangles and normals face away.
+  AddPatch([&](double u, double v) { return SheetFace(s, 1.0 - u, v, thickness, wrapU, -1.0); }, columns,
+           rows, wrapU);
 }
 
 void MeshGroup3::AimNormals(size_t firstVertex, P3 centre) {

@@ -52,8 +52,8 @@ bool WriteMp3(const std::string& path, const Stereo& audio) {
       left[i] = std::clamp(audio.left[first + i], -1.0f, 1.0f);
       right[i] = std::clamp(audio.right[first + i], -1.0f, 1.0f);
     }
-    const int bytes = lame_encode_buffer_ieee_float(enc.flags, left.data(), right.data(), count, buffer.data(),
-                                                    static_cast<int>(buffer.size()));
+    const int bytes = lame_encode_buffer_ieee_float(enc.flags, left.data(), right.data(), count,
+                                                    buffer.data(), static_cast<int>(buffer.size()));
     ok = bytes >= 0 && std::fwrite(buffer.data(), 1, bytes, out) == static_cast<size_t>(bytes);
   }
   if (ok) {

@@ -19,10 +19,14 @@ struct PngFile {
 
 int ColourType(int channels) {
   switch (channels) {
-    case 1: return PNG_COLOR_TYPE_GRAY;
-    case 3: return PNG_COLOR_TYPE_RGB;
-    case 4: return PNG_COLOR_TYPE_RGBA;
-    default: return -1;
+    case 1:
+      return PNG_COLOR_TYPE_GRAY;
+    case 3:
+      return PNG_COLOR_TYPE_RGB;
+    case 4:
+      return PNG_COLOR_TYPE_RGBA;
+    default:
+      return -1;
   }
 }
 

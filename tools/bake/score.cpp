@@ -20,20 +20,27 @@ double At(int bar, double step) { return bar * BAR + step * STEP; }
 enum Chord { AM, F, C, G, D, DM, EM };
 
 struct ChordNotes {
-  int bass;       // MIDI note of the bass root
-  int pad[4];     // pad voicing
-  int arp[4];     // arpeggio cycle, kept at or below E5
+  int bass;    // MIDI note of the bass root
+  int pad[4];  // pad voicing
+  int arp[4];  // arpeggio cycle, kept at or below E5
 };
 
 ChordNotes Notes(Chord c) {
   switch (c) {
-    case AM: return {45, {57, 60, 64, 69}, {69, 72, 76, 72}};
-    case F: return {41, {53, 57, 60, 64}, {65, 69, 72, 69}};
-    case C: return {48, {55, 60, 64, 67}, {67, 72, 76, 72}};
-    case G: return {43, {55, 59, 62, 67}, {67, 71, 74, 71}};
-    case D: return {50, {54, 57, 62, 66}, {66, 69, 74, 69}};
-    case DM: return {50, {53, 57, 62, 65}, {65, 69, 74, 69}};
-    default: return {52, {55, 59, 64, 67}, {67, 71, 76, 71}};
+    case AM:
+      return {45, {57, 60, 64, 69}, {69, 72, 76, 72}};
+    case F:
+      return {41, {53, 57, 60, 64}, {65, 69, 72, 69}};
+    case C:
+      return {48, {55, 60, 64, 67}, {67, 72, 76, 72}};
+    case G:
+      return {43, {55, 59, 62, 67}, {67, 71, 74, 71}};
+    case D:
+      return {50, {54, 57, 62, 66}, {66, 69, 74, 69}};
+    case DM:
+      return {50, {53, 57, 62, 65}, {65, 69, 74, 69}};
+    default:
+      return {52, {55, 59, 64, 67}, {67, 71, 76, 71}};
   }
 }
 
@@ -44,8 +51,8 @@ struct Bar {
   int hats = 0;  // 0 none, 1 eighths, 2 sixteenths with open offbeats
   bool clap = false;
   bool bass = false;
-  double pad = 0.0;   // pad level
-  double arp = 0.0;   // arpeggio level
+  double pad = 0.0;  // pad level
+  double arp = 0.0;  // arpeggio level
   double arpBright = 0.5;
   bool lead = false;
   bool bells = false;  // the highlight bell line (F#5 over D bars)
@@ -207,8 +214,10 @@ Stereo RenderMusic() {
         double length;
         int offset;
         double velocity;
-      } line[] = {{2, 1.5, 0, 0.9}, {6, 1.5, 0, 0.85}, {7, 1, 12, 0.6}, {10, 1.5, 0, 0.9}, {13, 1, 7, 0.7}, {14, 1.5, 0, 0.85}};
-      for (const auto& n : line) Bass(bass, At(i, n.step), n.length * STEP, chord.bass + n.offset, n.velocity);
+      } line[] = {{2, 1.5, 0, 0.9},  {6, 1.5, 0, 0.85}, {7, 1, 12, 0.6},
+                  {10, 1.5, 0, 0.9}, {13, 1, 7, 0.7},   {14, 1.5, 0, 0.85}};
+      for (const auto& n : line)
+        Bass(bass, At(i, n.step), n.length * STEP, chord.bass + n.offset, n.velocity);
     }
     if (b.pad > 0.0) {
       for (int v = 0; v < 4; ++v) Pad(music, At(i, 0), BAR, chord.pad[v], 0.09 * b.pad);
@@ -229,7 +238,8 @@ Stereo RenderMusic() {
     }
     if (b.bells) {
       const std::vector<Note>& line = b.chord == D ? BELL_D : BELL_AM;
-      for (const Note& n : line) Bell(music, At(i, n.step), n.note, n.note == 78 ? 0.42 : 0.22, n.note % 2 ? 0.3 : -0.3);
+      for (const Note& n : line)
+        Bell(music, At(i, n.step), n.note, n.note == 78 ? 0.42 : 0.22, n.note % 2 ? 0.3 : -0.3);
     }
     if (i == 19 || i == 55) Riser(music, At(i - 1, 0), 2.0 * BAR, 0.22);
     if (i == 55) {  // a snare roll to bring the drums back

@@ -88,8 +88,9 @@ double PetalRadius(double theta, int n, double inner, double outer, double phase
 double PetalDistance(double r, double theta, int n, double inner, double outer, double phase) {
   const double h = 1e-4;
   const double rad = PetalRadius(theta, n, inner, outer, phase);
-  const double slope = (PetalRadius(theta + h, n, inner, outer, phase) -
-                        PetalRadius(theta - h, n, inner, outer, phase)) / (2.0 * h);
+  const double slope =
+      (PetalRadius(theta + h, n, inner, outer, phase) - PetalRadius(theta - h, n, inner, outer, phase)) /
+      (2.0 * h);
   return (r - rad) / std::sqrt(1.0 + std::pow(slope / std::max(r, 1e-3), 2.0));
 }
 

@@ -35,7 +35,8 @@ bool MakeFolders(const std::string& path, std::string* error) {
   for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     std::string part = path.substr(0, slash);
     struct stat info = {};
-    if (!part.empty() && stat(part.c_str(), &info) != 0 && mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+    if (!part.empty() && stat(part.c_str(), &info) != 0 && mkdir(part.c_str(), 0777) != 0 &&
+        errno != EEXIST) {
       *error = "cannot make " + part + ": " + std::strerror(errno);
       return false;
     }
@@ -108,7 +109,9 @@ bool PrepareOutput(const CaptureOptions& o, std::string* error) {
 
 }  // namespace
 
-long FirstFrameAt(double seconds, int fps) { return static_cast<long>(std::ceil(seconds * fps - TIME_SLACK)); }
+long FirstFrameAt(double seconds, int fps) {
+  return static_cast<long>(std::ceil(seconds * fps - TIME_SLACK));
+}
 
 long LastShowFrame(int fps) {
   long n = static_cast<long>(std::floor(SHOW_END * fps));
@@ -214,8 +217,8 @@ int RunCapture(const CaptureOptions& o, const std::string& soundtrack) {
     std::printf("Wrote %zu still%s to %s in %.1f s\n", o.stills.size(), o.stills.size() == 1 ? "" : "s",
                 o.output.c_str(), seconds);
   } else {
-    std::printf("Wrote %ld frames (show time %.3f s to %.3f s) to %s in %.1f s\n", written, show.TimeOf(first),
-                show.TimeOf(first + written - 1), o.output.c_str(), seconds);
+    std::printf("Wrote %ld frames (show time %.3f s to %.3f s) to %s in %.1f s\n", written,
+                show.TimeOf(first), show.TimeOf(first + written - 1), o.output.c_str(), seconds);
   }
   return EXIT_DONE;
 }

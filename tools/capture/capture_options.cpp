@@ -121,8 +121,8 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
       }
       continue;
     }
-    const bool known = arg == "--output" || arg == "-o" || arg == "--from" || arg == "--to" || arg == "--fps" ||
-                       arg == "--still" || arg == "--show-dir";
+    const bool known = arg == "--output" || arg == "-o" || arg == "--from" || arg == "--to" ||
+                       arg == "--fps" || arg == "--still" || arg == "--show-dir";
     if (!known) {
       *error = arg.rfind("-", 0) == 0 ? "unknown option " + arg : "unexpected argument \"" + arg + "\"";
       return false;

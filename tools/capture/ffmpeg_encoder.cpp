@@ -80,10 +80,22 @@ FfmpegEncoder::~FfmpegEncoder() {
 }
 
 std::vector<std::string> FfmpegEncoder::Command(const Settings& s, const std::string& file) {
-  std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-y",
-                                   "-f", "rawvideo", "-pixel_format", "rgba",
-                                   "-video_size", std::to_string(s.width) + "x" + std::to_string(s.height),
-                                   "-framerate", std::to_string(s.fps), "-i", "pipe:0"};
+  std::vector<std::string> args = {"ffmpeg",
+                                   "-hide_banner",
+                                   "-loglevel",
+                                   "error",
+                                   "-nostats",
+                                   "-y",
+                                   "-f",
+                                   "rawvideo",
+                                   "-pixel_format",
+                                   "rgba",
+                                   "-video_size",
+                                   std::to_string(s.width) + "x" + std::to_string(s.height),
+                                   "-framerate",
+                                   std::to_string(s.fps),
+                                   "-i",
+                                   "pipe:0"};
   const bool audio = !s.audio.empty();
   if (audio) {
     args.insert(args.end(), {"-ss", Number(s.audioStart), "-t", Number(s.duration), "-i", s.audio});
@@ -228,8 +240,9 @@ std::string FfmpegEncoder::Failure(int status) const {
     message.pop_back();
   }
   if (message.size() > MAX_MESSAGE) message = "..." + message.substr(message.size() - MAX_MESSAGE);
-  std::string how = WIFEXITED(status) ? "ffmpeg failed with exit status " + std::to_string(WEXITSTATUS(status))
-                                      : "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
+  std::string how = WIFEXITED(status)
+                        ? "ffmpeg failed with exit status " + std::to_string(WEXITSTATUS(status))
+                        : "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
   return message.empty() ? how : how + ":\n" + message;
 }
 

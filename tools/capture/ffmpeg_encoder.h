@@ -54,7 +54,7 @@ class FfmpegEncoder {
   void RemoveFiles();
 
   pid_t child = -1;
-  int toFfmpeg = -1;  // the write end of ffmpeg's stdin
+  int toFfmpeg = -1;       // the write end of ffmpeg's stdin
   std::string partial;     // the video while ffmpeg writes it
   std::string errorsFile;  // ffmpeg's stderr
   Settings settings;

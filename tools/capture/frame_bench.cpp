@@ -67,8 +67,10 @@ void RetireAll() {
 // many as there are free slots), the rest circles and their sprites. A scene
 // takes its slot as the scheduler's mid rule does.
 void TopUp() {
-  int flora = static_cast<int>(std::count_if(frags.begin(), frags.end(), [](DemoFX* fx) { return fx->type == 3; }));
-  for (int slot = 0; slot < Flora0Frag::SLOTS && flora < STRESS_FLORA && frags.size() < STRESS_EFFECTS; ++slot) {
+  int flora =
+      static_cast<int>(std::count_if(frags.begin(), frags.end(), [](DemoFX* fx) { return fx->type == 3; }));
+  for (int slot = 0; slot < Flora0Frag::SLOTS && flora < STRESS_FLORA && frags.size() < STRESS_EFFECTS;
+       ++slot) {
     if (Flora0Frag::used[slot]) continue;
     Flora0Frag* scene = new Flora0Frag;
     scene->alive = true;
@@ -101,9 +103,9 @@ void PrintRow(const char* name, const FrameTimes& t, const FrameTimes& floor) {
   const double floorMedian = floor.Percentile(50);
   const double floorP99 = floor.Percentile(99);
   std::printf("%-10s %7zu %8.2f %8.2f %8.2f %8.2f %8.1f %8.1f %9.2f %8.2f\n", name, t.ms.size(), median,
-              t.Percentile(95), t.Percentile(99), t.ms.empty() ? 0.0 : *std::max_element(t.ms.begin(), t.ms.end()),
-              t.Fps(), t.peakKb / 1024.0, floorMedian > 0 ? median / floorMedian : 0.0,
-              floorP99 > 0 ? t.Percentile(99) / floorP99 : 0.0);
+              t.Percentile(95), t.Percentile(99),
+              t.ms.empty() ? 0.0 : *std::max_element(t.ms.begin(), t.ms.end()), t.Fps(), t.peakKb / 1024.0,
+              floorMedian > 0 ? median / floorMedian : 0.0, floorP99 > 0 ? t.Percentile(99) / floorP99 : 0.0);
 }
 
 }  // namespace
@@ -154,15 +156,16 @@ int RunFrameBench(const CaptureOptions& options) {
   if (captureInterrupted) return EXIT_INTERRUPTED;
   std::printf("zarv frame benchmark: 800 x 600 offscreen, %s, %d fps; each frame drawn and read back\n",
               renderer.c_str(), options.fps);
-  std::printf("%-10s %7s %8s %8s %8s %8s %8s %8s %9s %8s\n", "case", "frames", "median", "p95", "p99", "worst",
-              "fps", "peak MB", "median/", "p99/");
+  std::printf("%-10s %7s %8s %8s %8s %8s %8s %8s %9s %8s\n", "case", "frames", "median", "p95", "p99",
+              "worst", "fps", "peak MB", "median/", "p99/");
   std::printf("%-10s %7s %8s %8s %8s %8s %8s %8s %9s %8s\n", "", "", "ms", "ms", "ms", "ms", "", "", "floor",
               "floor");
   PrintRow("floor", floor, floor);
   PrintRow("timetable", timetable, floor);
   PrintRow("stress", stress, floor);
-  std::printf("floor: clear and read back only. timetable: frames 0 to the show's end. stress: from %.0f s, "
-              "topped up to %zu live effects with %d mesh scenes before every frame (%zu and %d at the end).\n",
-              STRESS_START, STRESS_EFFECTS, STRESS_FLORA, live, liveFlora);
+  std::printf(
+      "floor: clear and read back only. timetable: frames 0 to the show's end. stress: from %.0f s, "
+      "topped up to %zu live effects with %d mesh scenes before every frame (%zu and %d at the end).\n",
+      STRESS_START, STRESS_EFFECTS, STRESS_FLORA, live, liveFlora);
   return EXIT_DONE;
 }

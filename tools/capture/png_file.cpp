@@ -25,7 +25,7 @@ void OnPngWarning(png_structp, png_const_charp) {}
 }  // namespace
 
 bool WriteFramePng(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels,
-                  std::string* error) {
+                   std::string* error) {
   if (pixels.size() != static_cast<size_t>(width) * height * 4) {
     *error = "frame of the wrong size";
     return false;
@@ -57,8 +57,8 @@ bool WriteFramePng(const std::string& path, int width, int height, const std::ve
   png_init_io(png, file);
   // Fast, and the frames are mostly black: this level loses little size.
   png_set_compression_level(png, 3);
-  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   // The rows carry alpha, which the screen never shows: it is dropped.
   png_set_filler(png, 0, PNG_FILLER_AFTER);

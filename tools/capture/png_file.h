@@ -8,4 +8,4 @@
 // pixels: height rows of width * 4 bytes, top row first. False with the
 // reason in *error when the file cannot be written.
 bool WriteFramePng(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels,
-                  std::string* error);
+                   std::string* error);

@@ -76,7 +76,8 @@ void ScheduleTally::Print(std::FILE* out, int fps) const {
   std::fprintf(out, "  total     %20ld %7ld %5ld %20ld %7ld %5ld\n", total.created[0], total.created[1],
                total.created[2], total.retired[0], total.retired[1], total.retired[2]);
   std::fprintf(out, "Peak of live effects: %zu, first at %.3f s\n", peak, peakTime);
-  std::fprintf(out,
-               "Spawn rules fired: bass %ld, mid %ld, mid at the cap %ld, chance circle1 %ld, chance circle2 %ld\n",
-               rules.bass, rules.mid, rules.midForced, rules.chanceCircle1, rules.chanceCircle2);
+  std::fprintf(
+      out,
+      "Spawn rules fired: bass %ld, mid %ld, mid at the cap %ld, chance circle1 %ld, chance circle2 %ld\n",
+      rules.bass, rules.mid, rules.midForced, rules.chanceCircle1, rules.chanceCircle2);
 }

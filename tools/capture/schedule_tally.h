@@ -10,7 +10,7 @@
 
 class ScheduleTally {
  public:
-  static constexpr int TYPES = 3;               // 1 Circle1Frag, 2 Circle2Frag, 3 Flora0Frag
+  static constexpr int TYPES = 3;  // 1 Circle1Frag, 2 Circle2Frag, 3 Flora0Frag
   static constexpr double BUCKET_SECONDS = 10.0;
 
   struct Bucket {
