@@ -13,14 +13,13 @@
 
 namespace {
 
-constexpr int FLAGS = 0x18;
 constexpr float CELL = 0.0625f;         // one cell in texture units (1/16)
 constexpr float WIDTH_UNIT = 0.03125f;  // one width unit in cells (1/32)
 
 }  // namespace
 
 Font::Font() {
-  tex = new Texture("data/font.png", GL_TEXTURE_2D, FLAGS);
+  tex = new Texture("data/font.png", GL_TEXTURE_2D, Texture::SHOW_FLAGS);
 
   std::ifstream metrics("data/fontmetrics.data");
   const int read = ReadWidths(metrics, width);

@@ -11,6 +11,10 @@ class Texture {
   static constexpr int AUTO_MIPMAP = 0x10;  // GL builds the mipmaps instead of GLU
   static constexpr int CLAMP = 0x20;        // wins over CLAMP_TO_EDGE
   static constexpr int CLAMP_TO_EDGE = 0x40;
+  // Accepted and ignored (as 0x01 is); the show's flag word carries it.
+  static constexpr int IGNORED_BIT = 0x08;
+  // The flag word of every texture the show loads (0x18): 2D, GL-built mipmaps.
+  static constexpr int SHOW_FLAGS = AUTO_MIPMAP | IGNORED_BIT;
 
   // Size of the buffer a cube-map face's file name is formatted into, terminator included.
   static constexpr int FACE_NAME_SIZE = 1024;

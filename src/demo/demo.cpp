@@ -30,9 +30,6 @@ Font* font = nullptr;
 
 namespace {
 
-// The sprites and the font: 2D, with the GL-built mipmap chain.
-constexpr int TEXTURE_FLAGS = 24;
-
 // The spectrum overlay, toggled in the live show; off unless asked for.
 struct OverlaySwitch {
   bool on = false;
@@ -44,9 +41,9 @@ void LoadAssets() {
   Circle1Frag::moveTL.Load(timeline);
   timeline.close();
 
-  Circle1Frag::tex = new Texture("data/c2.png", GL_TEXTURE_2D, TEXTURE_FLAGS);
-  Circle2Frag::tex = new Texture("data/circle3.png", GL_TEXTURE_2D, TEXTURE_FLAGS);
-  Circle2Frag::tex3 = new Texture("data/3.png", GL_TEXTURE_2D, TEXTURE_FLAGS);
+  Circle1Frag::tex = new Texture("data/c2.png", GL_TEXTURE_2D, Texture::SHOW_FLAGS);
+  Circle2Frag::tex = new Texture("data/circle3.png", GL_TEXTURE_2D, Texture::SHOW_FLAGS);
+  Circle2Frag::tex3 = new Texture("data/3.png", GL_TEXTURE_2D, Texture::SHOW_FLAGS);
 
   // File n goes to slot n - 1, except that files 1 and 2 swap slots.
   const int slotOfFile[4] = {1, 0, 2, 3};
@@ -73,8 +70,8 @@ void ToggleOverlayOnKey() {
 void init() {
   Log::Start("zarv.log", true);
   platform::Init();
-  platform::OpenWindow(800, 600, 0, 0, 0, 0, 16, 0, platform::FULLSCREEN);
-  glViewport(0, 0, 800, 600);
+  platform::OpenWindow(platform::SHOW_WIDTH, platform::SHOW_HEIGHT, 0, 0, 0, 0, 16, 0, platform::FULLSCREEN);
+  glViewport(0, 0, platform::SHOW_WIDTH, platform::SHOW_HEIGHT);
   platform::Enable(platform::STICKY_KEYS);
   platform::SwapInterval(0);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -89,16 +86,16 @@ void init() {
 
 void display(float dt) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (DemoTime() > 5.0f && DemoTime() < 148.0f) processFX(dt);
-  if (DemoTime() > 146.0f) {
+  if (DemoTime() > EFFECTS_FROM && DemoTime() < EFFECTS_UNTIL) processFX(dt);
+  if (DemoTime() > FADE_FROM) {
     LoadFlatView();
-    glColor4f(0.0f, 0.0f, 0.0f, 1.0f - (148.0f - DemoTime()) * 0.5f);
+    glColor4f(0.0f, 0.0f, 0.0f, 1.0f - (EFFECTS_UNTIL - DemoTime()) * 0.5f);
     glRectf(-4.0f, -3.0f, 4.0f, 3.0f);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     font->Print(364, 24, 24, "rT & wn");
   }
   if (overlaySwitch.on) MusicDrawFFT();
-  if (DemoTime() > 151.0f) running = 0;
+  if (DemoTime() > SHOW_END) running = 0;
   platform::SwapBuffers();
   printFPS();
 }

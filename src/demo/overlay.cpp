@@ -43,9 +43,9 @@ void MusicDrawFFT() {
   GLdouble projection[16], modelview[16];
   glGetDoublev(GL_PROJECTION_MATRIX, projection);
   glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-  const GLint viewport[4] = {0, 0, 800, 600};
+  const GLint viewport[4] = {0, 0, platform::SHOW_WIDTH, platform::SHOW_HEIGHT};
   GLdouble ox = 0.0, oy = 0.0, oz = 0.0;
-  gluUnProject(mx, 600 - my, 0.0, modelview, projection, viewport, &ox, &oy, &oz);
+  gluUnProject(mx, platform::SHOW_HEIGHT - my, 0.0, modelview, projection, viewport, &ox, &oy, &oz);
 
   glColor4f(0.3f, 1.0f, 0.3f, 0.8f);
   glBegin(GL_LINES);

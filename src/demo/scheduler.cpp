@@ -105,7 +105,7 @@ void processFX(float dt) {
     frags.push_back(new Circle1Frag);
     ++counts.bass;
   }
-  if (Band(17) > 0.1 && DemoTime() > 70.0) MidRule();
+  if (Band(17) > 0.1 && DemoTime() > FLORA_FROM) MidRule();
   ChanceRule();
 }
 

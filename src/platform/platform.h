@@ -19,8 +19,13 @@ constexpr int KEY_F1 = 258;
 constexpr int RELEASE = 0;
 constexpr int PRESS = 1;
 
+// The show's own frame in pixels, whatever the screen: its viewport, its
+// mouse coordinates and every captured frame.
+constexpr int SHOW_WIDTH = 800;
+constexpr int SHOW_HEIGHT = 600;
+
 // What a frontend plugs in. Times are seconds; sizes and positions are the
-// show's own pixels (800 x 600 whatever the screen).
+// show's own pixels (SHOW_WIDTH x SHOW_HEIGHT whatever the screen).
 class Backend {
  public:
   virtual ~Backend() = default;

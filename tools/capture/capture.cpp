@@ -142,8 +142,8 @@ int RunCapture(const CaptureOptions& o, const std::string& soundtrack) {
   if (video) {
     FfmpegEncoder::Settings settings;
     settings.output = o.output;
-    settings.width = OfflineShow::WIDTH;
-    settings.height = OfflineShow::HEIGHT;
+    settings.width = platform::SHOW_WIDTH;
+    settings.height = platform::SHOW_HEIGHT;
     settings.fps = o.fps;
     settings.audio = soundtrack;
     settings.audioStart = static_cast<double>(first) / o.fps;
@@ -185,7 +185,7 @@ int RunCapture(const CaptureOptions& o, const std::string& soundtrack) {
     } else {
       for (const std::string& target : targets[n]) {
         if (failed) break;
-        failed = !WriteFramePng(target, OfflineShow::WIDTH, OfflineShow::HEIGHT, pixels, &error);
+        failed = !WriteFramePng(target, platform::SHOW_WIDTH, platform::SHOW_HEIGHT, pixels, &error);
         if (failed) {
           std::remove(target.c_str());
           error = "cannot write " + target + ": " + error;

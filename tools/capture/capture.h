@@ -21,7 +21,7 @@ extern volatile std::sig_atomic_t captureInterrupted;
 // The first frame at or after a show time (seconds) at fps frames a second.
 long FirstFrameAt(double seconds, int fps);
 // The frame in which the show ends itself: the first whose show time, as the
-// show reads it (single precision), is past 151 s.
+// show reads it (single precision), is past SHOW_END.
 long LastShowFrame(int fps);
 
 // Runs the capture the options ask for, with the working directory already

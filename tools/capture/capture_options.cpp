@@ -8,6 +8,9 @@
 
 namespace {
 
+// "151 s": the show's end as the messages give it.
+std::string ShowEndText() { return std::to_string(static_cast<int>(SHOW_END)) + " s"; }
+
 // The extension of the path's last component, lower case, without the dot;
 // empty for a folder-like name (no dot, a leading dot only, or a trailing slash).
 std::string Extension(const std::string& path) {
@@ -70,7 +73,7 @@ bool Settle(CaptureOptions* o, bool outputGiven, bool rangeGiven, std::string* e
     }
     for (double t : o->stills) {
       if (t > SHOW_END) {
-        *error = "--still " + std::to_string(t) + " is after the show's end at 151 s";
+        *error = "--still " + std::to_string(t) + " is after the show's end at " + ShowEndText();
         return false;
       }
     }
@@ -84,7 +87,7 @@ bool Settle(CaptureOptions* o, bool outputGiven, bool rangeGiven, std::string* e
     return false;
   }
   if (o->from >= SHOW_END) {
-    *error = "--from must be before the show's end at 151 s";
+    *error = "--from must be before the show's end at " + ShowEndText();
     return false;
   }
   if (o->to >= 0.0 && o->to <= o->from) {
@@ -165,8 +168,8 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
   return Settle(o, outputGiven, rangeGiven, error);
 }
 
-const char* CaptureUsage() {
-  return R"(Usage: zarv-capture [options]
+std::string CaptureUsage() {
+  std::string usage = R"(Usage: zarv-capture [options]
 
 Renders the show offline, with no window and no display: frame n shows the
 show at n / fps seconds, every frame advances it by 1 / fps, and the music's
@@ -178,7 +181,7 @@ spectrum is taken at exactly that position, so two runs give the same frames.
                                  frame number (show time N / fps); made if missing
                        NAME.png  the one still asked for with --still
       --from SECONDS first frame at or after this show time (default 0)
-      --to SECONDS   stop before this show time (default: the show's end, 151 s)
+      --to SECONDS   stop before this show time (default: the show's end, @END@)
       --fps N        frames a second, 1 to 240 (default 60)
       --still SECONDS  write only the frame at this show time, as
                      still-SSS.sss.png in the --output folder (default: here);
@@ -203,4 +206,5 @@ that cannot be written.
 Example: zarv-capture --output zarv.mp4
          zarv-capture --still 75 --still 120 --output stills/
 )";
+  return usage.replace(usage.find("@END@"), 5, ShowEndText());
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "fx/showclock.h"
+
 struct CaptureOptions {
   enum class Mode { VIDEO, FRAMES, STILLS, BENCH };
 
@@ -21,8 +23,6 @@ struct CaptureOptions {
   bool help = false;
 };
 
-// The show clears `running` in the first frame after its clock passes this.
-constexpr double SHOW_END = 151.0;
 constexpr int MAX_FPS = 240;
 
 // Reads argv into *options. False with a one-line reason in *error when an
@@ -30,4 +30,4 @@ constexpr int MAX_FPS = 240;
 bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error);
 
 // The --help text.
-const char* CaptureUsage();
+std::string CaptureUsage();

@@ -154,8 +154,8 @@ int RunFrameBench(const CaptureOptions& options) {
   show.Finish();
 
   if (captureInterrupted) return EXIT_INTERRUPTED;
-  std::printf("zarv frame benchmark: 800 x 600 offscreen, %s, %d fps; each frame drawn and read back\n",
-              renderer.c_str(), options.fps);
+  std::printf("zarv frame benchmark: %d x %d offscreen, %s, %d fps; each frame drawn and read back\n",
+              platform::SHOW_WIDTH, platform::SHOW_HEIGHT, renderer.c_str(), options.fps);
   std::printf("%-10s %7s %8s %8s %8s %8s %8s %8s %9s %8s\n", "case", "frames", "median", "p95", "p99",
               "worst", "fps", "peak MB", "median/", "p99/");
   std::printf("%-10s %7s %8s %8s %8s %8s %8s %8s %9s %8s\n", "", "", "ms", "ms", "ms", "ms", "", "", "floor",

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   std::string error;
   if (!ParseCaptureOptions(argc, argv, &options, &error)) return Usage(error);
   if (options.help) {
-    std::fputs(CaptureUsage(), stdout);
+    std::fputs(CaptureUsage().c_str(), stdout);
     return EXIT_DONE;
   }
 
