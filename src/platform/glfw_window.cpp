@@ -7,6 +7,8 @@
 #include <GL/glext.h>
 #include <GLFW/glfw3.h>
 
+#include "foundation/debug.h"
+
 namespace platform {
 
 namespace {
@@ -63,30 +65,13 @@ void GlfwWindow::FitFramebuffer() {
   glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
   bool needed = fbWidth != showWidth || fbHeight != showHeight;
   if (needed == Letterboxed()) return;
-  ReleaseFramebuffer();
-  if (!needed) return;
-  glGenRenderbuffers(1, &colourBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, showWidth, showHeight);
-  glGenRenderbuffers(1, &depthBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, depthBits > 16 ? GL_DEPTH_COMPONENT24 : GL_DEPTH_COMPONENT16,
-                        showWidth, showHeight);
-  glGenFramebuffers(1, &fbo);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
-  // Draw straight to the window rather than into nothing.
-  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) ReleaseFramebuffer();
-}
-
-void GlfwWindow::ReleaseFramebuffer() {
-  if (!Letterboxed()) return;
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glDeleteFramebuffers(1, &fbo);
-  glDeleteRenderbuffers(1, &colourBuffer);
-  glDeleteRenderbuffers(1, &depthBuffer);
-  fbo = colourBuffer = depthBuffer = 0;
+  letterbox.Release();
+  if (!needed || letterboxFailed) return;
+  if (!letterbox.Create(showWidth, showHeight, depthBits)) {
+    letterboxFailed = true;
+    Log::Msg("the letterbox framebuffer is incomplete (status 0x%x): the show draws straight to the window",
+             letterbox.Status());
+  }
 }
 
 GlfwWindow::Rect GlfwWindow::ShownRect(int fbWidth, int fbHeight) const {
@@ -113,18 +98,18 @@ void GlfwWindow::Present() {
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, letterbox.Name());
   glBlitFramebuffer(0, 0, showWidth, showHeight, r.x, r.y, r.x + r.width, r.y + r.height, GL_COLOR_BUFFER_BIT,
                     GL_LINEAR);
   glfwSwapBuffers(window);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, letterbox.Name());
   glClearColor(clear[0], clear[1], clear[2], clear[3]);
   if (scissor) glEnable(GL_SCISSOR_TEST);
 }
 
 void GlfwWindow::Close() {
   if (window != nullptr) {
-    ReleaseFramebuffer();
+    letterbox.Release();
     glfwDestroyWindow(window);
     window = nullptr;
   }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/framebuffer.h"
 #include "platform/platform.h"
 
 struct GLFWwindow;
@@ -30,7 +31,7 @@ class GlfwWindow : public Backend {
   void MousePos(int* x, int* y) override;
 
   // True while frames go through the scaling framebuffer object.
-  bool Letterboxed() const { return fbo != 0; }
+  bool Letterboxed() const { return letterbox.Created(); }
 
  private:
   struct Rect {
@@ -38,7 +39,6 @@ class GlfwWindow : public Backend {
   };
   Rect ShownRect(int fbWidth, int fbHeight) const;
   void FitFramebuffer();
-  void ReleaseFramebuffer();
   void Present();
 
   GLFWwindow* window = nullptr;
@@ -47,9 +47,10 @@ class GlfwWindow : public Backend {
   int showWidth = 0;  // the show's pixels
   int showHeight = 0;
   int depthBits = 16;
-  unsigned fbo = 0;
-  unsigned colourBuffer = 0;
-  unsigned depthBuffer = 0;
+  Framebuffer letterbox;
+  // Set once the letterbox framebuffer could not be completed: from then on
+  // the show draws straight to the window.
+  bool letterboxFailed = false;
 };
 
 }  // namespace platform

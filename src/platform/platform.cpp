@@ -1,8 +1,6 @@
 // Routes the GLFW 2-style calls to the current backend.
 #include "platform/platform.h"
 
-#include <cstdlib>
-
 #include "foundation/debug.h"
 #include "platform/glfw_window.h"
 
@@ -30,8 +28,7 @@ int OpenWindow(int width, int height, int, int, int, int, int depthBits, int ste
   Backend& backend = CurrentBackend();
   if (!backend.Open(width, height, depthBits, stencilBits, mode == FULLSCREEN)) {
     Log::Msg("cannot open the show window: %s", backend.Error());
-    Log::End();
-    std::exit(1);
+    ZARV_ERROR();
   }
   return 1;
 }

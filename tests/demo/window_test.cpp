@@ -100,7 +100,9 @@ TEST(ShowWithoutDisplay, SaysSoAndExitsWithOne) {
   EXPECT_NE(err.find("cannot open the show window: "), std::string::npos) << err;
   EXPECT_NE(err.find("DISPLAY"), std::string::npos) << err;
   EXPECT_NE(err.find("zarv-capture"), std::string::npos) << err;
+  // The reason, then the fatal report that ended the process.
   std::vector<std::string> log = ReadLines("zarv.log");
-  ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0] + "\n", err);
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[1].rfind("ZARV ERROR: ", 0), 0u) << log[1];
+  EXPECT_EQ(log[0] + "\n" + log[1] + "\n", err);
 }
