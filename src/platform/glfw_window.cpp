@@ -1,11 +1,16 @@
 // GLFW 3 behind the GLFW 2-style calls: the context is made current once,
-// events are polled right after every buffer swap.
+// events are polled right after every buffer swap. Full screen keeps the
+// monitor's current mode, so there is no mode switch to undo; GLFW is still
+// terminated at exit, as GLFW 2 did, so that every way out of the process
+// closes the window.
 #include "platform/glfw_window.h"
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GLFW/glfw3.h>
+
+#include <cstdlib>
 
 #include "foundation/debug.h"
 
@@ -16,6 +21,13 @@ namespace {
 std::string lastGlfwError;
 
 void RememberError(int, const char* description) { lastGlfwError = description; }
+
+// The window whose Init started GLFW, until it is closed.
+GlfwWindow* liveWindow = nullptr;
+
+void CloseAtExit() {
+  if (liveWindow != nullptr) liveWindow->Close();
+}
 
 int GlfwKey(int key) {
   switch (key) {
@@ -33,6 +45,11 @@ int GlfwKey(int key) {
 bool GlfwWindow::Init() {
   glfwSetErrorCallback(RememberError);
   initialised = glfwInit() == GLFW_TRUE;
+  if (initialised) {
+    static const bool registered = std::atexit(CloseAtExit) == 0;
+    (void)registered;
+    liveWindow = this;
+  }
   return initialised;
 }
 
@@ -49,12 +66,29 @@ bool GlfwWindow::Open(int width, int height, int depth, int stencilBits, bool fu
   glfwWindowHint(GLFW_DEPTH_BITS, depth);
   glfwWindowHint(GLFW_STENCIL_BITS, stencilBits);
   GLFWmonitor* monitor = fullscreen ? glfwGetPrimaryMonitor() : nullptr;
-  window = glfwCreateWindow(width, height, "zarv", monitor, nullptr);
+  const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
+  int windowWidth = width, windowHeight = height;
+  if (mode != nullptr) {
+    // The mode the monitor is in already: GLFW then switches nothing.
+    windowWidth = mode->width;
+    windowHeight = mode->height;
+    glfwWindowHint(GLFW_RED_BITS, mode->redBits);
+    glfwWindowHint(GLFW_GREEN_BITS, mode->greenBits);
+    glfwWindowHint(GLFW_BLUE_BITS, mode->blueBits);
+    glfwWindowHint(GLFW_REFRESH_RATE, mode->refreshRate);
+  }
+  window = glfwCreateWindow(windowWidth, windowHeight, "zarv", monitor, nullptr);
   if (window == nullptr) {
     error = "no OpenGL window could be created (" + lastGlfwError + ")";
     return false;
   }
   glfwMakeContextCurrent(window);
+  // Hidden, not captured: the pointer can still leave for another monitor.
+  glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_HIDDEN);
+  // Black until the first frame of the show, however long loading takes;
+  // the clear colour is still its default, black.
+  glClear(GL_COLOR_BUFFER_BIT);
+  glfwSwapBuffers(window);
   glfwPollEvents();
   FitFramebuffer();
   return true;
@@ -115,6 +149,7 @@ void GlfwWindow::Close() {
   }
   if (initialised) glfwTerminate();
   initialised = false;
+  if (liveWindow == this) liveWindow = nullptr;
 }
 
 double GlfwWindow::Time() { return glfwGetTime(); }

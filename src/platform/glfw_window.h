@@ -1,5 +1,5 @@
-// The live backend: a GLFW 3 window. When the full-screen framebuffer does
-// not come out at the show's size (no such screen mode, a scaled desktop),
+// The live backend: a GLFW 3 window, full screen at the monitor's current
+// mode with the pointer hidden. When its framebuffer is not the show's size,
 // each frame is drawn into a framebuffer object of the show's size and
 // presented scaled to fit, centred, with black bars.
 #pragma once
@@ -15,6 +15,7 @@ namespace platform {
 
 class GlfwWindow : public Backend {
  public:
+  ~GlfwWindow() override { Close(); }
   bool Init() override;
   bool Open(int width, int height, int depthBits, int stencilBits, bool fullscreen) override;
   const char* Error() const override { return error.c_str(); }

@@ -3,6 +3,7 @@
 
 #include "foundation/debug.h"
 #include "platform/glfw_window.h"
+#include "platform/interrupt.h"
 
 namespace platform {
 
@@ -46,7 +47,8 @@ void SetTime(double seconds) { CurrentBackend().SetTime(seconds); }
 int GetKey(int key) { return CurrentBackend().KeyDown(key) ? PRESS : RELEASE; }
 
 int GetWindowParam(int param) {
-  if (param == OPENED) return CurrentBackend().IsOpen() ? 1 : 0;
+  // A caught interrupt closes the show as the window manager would.
+  if (param == OPENED) return CurrentBackend().IsOpen() && !Interrupted() ? 1 : 0;
   return 0;
 }
 
