@@ -1,16 +1,12 @@
 // GLFW 3 behind the GLFW 2-style calls: the context is made current once,
 // events are polled right after every buffer swap. Full screen keeps the
-// monitor's current mode, so there is no mode switch to undo; GLFW is still
-// terminated at exit, as GLFW 2 did, so that every way out of the process
-// closes the window.
+// monitor's current mode, so there is no mode switch to undo.
 #include "platform/glfw_window.h"
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GLFW/glfw3.h>
-
-#include <cstdlib>
 
 #include "foundation/debug.h"
 
@@ -21,13 +17,6 @@ namespace {
 std::string lastGlfwError;
 
 void RememberError(int, const char* description) { lastGlfwError = description; }
-
-// The window whose Init started GLFW, until it is closed.
-GlfwWindow* liveWindow = nullptr;
-
-void CloseAtExit() {
-  if (liveWindow != nullptr) liveWindow->Close();
-}
 
 int GlfwKey(int key) {
   switch (key) {
@@ -45,11 +34,6 @@ int GlfwKey(int key) {
 bool GlfwWindow::Init() {
   glfwSetErrorCallback(RememberError);
   initialised = glfwInit() == GLFW_TRUE;
-  if (initialised) {
-    static const bool registered = std::atexit(CloseAtExit) == 0;
-    (void)registered;
-    liveWindow = this;
-  }
   return initialised;
 }
 
@@ -149,7 +133,6 @@ void GlfwWindow::Close() {
   }
   if (initialised) glfwTerminate();
   initialised = false;
-  if (liveWindow == this) liveWindow = nullptr;
 }
 
 double GlfwWindow::Time() { return glfwGetTime(); }

@@ -15,6 +15,9 @@ namespace platform {
 
 class GlfwWindow : public Backend {
  public:
+  // Closes the window and terminates GLFW. The live window is a static, so
+  // this also runs at exit, whichever way the process ends (a fatal report
+  // included), as GLFW 2's terminate did.
   ~GlfwWindow() override { Close(); }
   bool Init() override;
   bool Open(int width, int height, int depthBits, int stencilBits, bool fullscreen) override;

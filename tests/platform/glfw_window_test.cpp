@@ -13,18 +13,9 @@
 #include "platform/platform.h"
 #include "support/xvfb.h"
 
-#include <X11/Xlib.h>  // after gtest: Xlib defines macros such as None and Bool
-#include <X11/Xutil.h>
+#include "support/x_screen.h"  // after gtest: Xlib defines macros such as None and Bool
 
 namespace {
-
-// Colour of a pixel of the root window, 0xRRGGBB.
-unsigned long RootPixel(Display* x, int px, int py) {
-  XImage* image = XGetImage(x, DefaultRootWindow(x), px, py, 1, 1, AllPlanes, ZPixmap);
-  unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
-  XDestroyImage(image);
-  return pixel;
-}
 
 void DrawWhiteFrame() {
   glViewport(0, 0, 800, 600);
