@@ -1,6 +1,6 @@
-// The circle ornament as drawn: its loops, link and sprites where its
-// parameters put them (feedback vertices), the fade of its last second, and
-// the frame at the end of its life.
+// The circle ornament: its sixteen random parameters, then as drawn: its
+// loops, link and sprites where its parameters put them (feedback
+// vertices), the fade of its last second, and the frame at the end of its life.
 #include "fx/circle1frag.h"
 
 #include <GL/gl.h>
@@ -10,8 +10,10 @@
 #include <fstream>
 
 #include "assets/texture.h"
+#include "foundation/generator.h"
 #include "fx/showclock.h"
 #include "fx_support.h"
+#include "support/generator_draws.h"
 #include "support/offscreen_gl.h"
 #include "support/scratch_dir.h"
 
@@ -88,6 +90,73 @@ void Link(double t, double& x, double& y) {
 }
 
 }  // namespace
+
+TEST_F(Circle1Render, TheFirstOrnamentOfEveryRunHasFixedParameters) {
+  // Worked out from the reference generator's first sixteen draws (16838,
+  // 5758, 10113, 17515, 31051, 5627, 23010, 7419, 16212, 4086, 2749, 12767,
+  // 9084, 12060, 32225, 17543).
+  SetRandomState(1);
+  Circle1Frag c;
+  EXPECT_EQ(RandomState(), StateAfter(1, 16));
+  EXPECT_EQ(c.type, 1);
+  EXPECT_TRUE(c.alive);
+  EXPECT_EQ(c.time, 0.0f);
+  const float got[] = {c.pos1.x,  c.pos1.y, c.pos2.x, c.pos2.y, c.speed1, c.speed2, c.life,  c.radius1,
+                       c.radius2, c.rim1.x, c.rim1.y, c.rim2.x, c.rim2.y, c.ctrl.x, c.ctrl.y};
+  const float want[] = {0.0554827f,  -1.6213721f, -0.7654653f, 0.1726585f, 1.6633412f,
+                        -1.1202094f, 3.4842982f,  0.4838954f,  0.7896298f, 0.4768302f,
+                        -0.0823873f, 0.5821840f,  -0.5334576f, 3.3842128f, 0.2123173f};
+  for (size_t i = 0; i < sizeof want / sizeof want[0]; ++i) EXPECT_NEAR(got[i], want[i], 2e-5f) << i;
+  // The seventh palette colour, 94 116 117, at 40 %.
+  EXPECT_FLOAT_EQ(c.col.r, 94 / 255.0f);
+  EXPECT_FLOAT_EQ(c.col.g, 116 / 255.0f);
+  EXPECT_FLOAT_EQ(c.col.b, 117 / 255.0f);
+  EXPECT_EQ(c.col.a, 0.4f);
+}
+
+TEST_F(Circle1Render, EveryOrnamentTakesSixteenDrawsAndStaysInItsRanges) {
+  int negative1 = 0, negative2 = 0, states = 0;
+  bool colourSeen[12] = {};
+  for (uint32_t s = 2; s < 4000; s += 37, ++states) {
+    SCOPED_TRACE(s);
+    SetRandomState(s);
+    Circle1Frag c;
+    EXPECT_EQ(RandomState(), StateAfter(s, 16));
+    for (const Vector2& p : {c.pos1, c.pos2}) {
+      EXPECT_LE(std::fabs(p.x), 2.0f);
+      EXPECT_LE(std::fabs(p.y), 2.5f);
+    }
+    for (float speed : {c.speed1, c.speed2}) {
+      EXPECT_GE(std::fabs(speed), 1.0f);
+      EXPECT_LE(std::fabs(speed), 1.7f);
+    }
+    negative1 += c.speed1 < 0.0f;
+    negative2 += c.speed2 < 0.0f;
+    EXPECT_GE(c.life, 2.0f);
+    EXPECT_LE(c.life, 5.0f);
+    for (float radius : {c.radius1, c.radius2}) {
+      EXPECT_GE(radius, 0.4f);
+      EXPECT_LE(radius, 1.4f);
+    }
+    // The curve starts and ends on the circles' rims.
+    EXPECT_NEAR(std::hypot(c.rim1.x, c.rim1.y), c.radius1, 1e-5f);
+    EXPECT_NEAR(std::hypot(c.rim2.x, c.rim2.y), c.radius2, 1e-5f);
+    EXPECT_LE(std::fabs(c.ctrl.x), 3.5f);
+    EXPECT_LE(std::fabs(c.ctrl.y), 3.0f);
+    int match = -1;
+    for (int k = 0; k < 12; ++k)
+      if (c.col.r == gcol[k][0] && c.col.g == gcol[k][1] && c.col.b == gcol[k][2]) match = k;
+    ASSERT_GE(match, 0) << "a palette colour";
+    colourSeen[match] = true;
+    EXPECT_EQ(c.col.a, 0.4f);
+  }
+  // Both directions of both circles and every palette colour came up.
+  EXPECT_GT(negative1, 0);
+  EXPECT_LT(negative1, states);
+  EXPECT_GT(negative2, 0);
+  EXPECT_LT(negative2, states);
+  for (bool seen : colourSeen) EXPECT_TRUE(seen);
+}
 
 TEST_F(Circle1Render, LoopsAndLinkLieWhereTheParametersSay) {
   const Emitted e = RenderAt(1.0f);
