@@ -295,7 +295,6 @@ TEST_F(Scheduler, SpinningSpriteFollowsTheFirstLiveCircle) {
   auto* sprite = dynamic_cast<Circle2Frag*>(frags.back());
   ASSERT_NE(sprite, nullptr);
   EXPECT_TRUE(sprite->alive);
-  EXPECT_EQ(sprite->life, 1.5f * parent->life);
   EXPECT_EQ(sprite->pos.x, parent->pos1.x);
   EXPECT_EQ(sprite->time, parent->time);
 }

@@ -80,14 +80,12 @@ void ExpectLoop(const std::vector<FeedbackVertex>& loop, double cx, double cy, d
   EXPECT_EQ(loop[65].y, loop[0].y);
 }
 
-// The link curve between P0, P1, P2 at t.
-void Link(double t, double& x, double& y) {
-  const double p0x = -1.0 + 0.8, p0y = 0.0;
-  const double p1x = 0.0, p1y = 2.0;
-  const double p2x = 0.5, p2y = 0.5 - 0.5;
-  x = (1 - t) * (1 - t) * p0x + 2 * t * (1 - t) * p1x + t * t * p2x;
-  y = (1 - t) * (1 - t) * p0y + 2 * t * (1 - t) * p1y + t * t * p2y;
-}
+// The link from the first rim (-0.2, 0) past the control point (0, 2) to
+// the second rim (0.5, 0), at t = 0, 1/8, ..., 1: worked out by hand from
+// the quadratic Bezier weights (1 - t)^2, 2 t (1 - t) and t^2.
+constexpr double LINK_AT_EIGHTHS[9][2] = {{-0.2, 0.0},          {-0.1453125, 0.4375}, {-0.08125, 0.75},
+                                          {-0.0078125, 0.9375}, {0.075, 1.0},         {0.1671875, 0.9375},
+                                          {0.26875, 0.75},      {0.3796875, 0.4375},  {0.5, 0.0}};
 
 }  // namespace
 
@@ -166,13 +164,11 @@ TEST_F(Circle1Render, LoopsAndLinkLieWhereTheParametersSay) {
   ExpectLoop(e.lines[1], 0.5, 0.5, 0.5);
   const std::vector<FeedbackVertex>& link = e.lines[2];
   ASSERT_EQ(link.size(), 21u);
-  for (size_t i = 0; i < 20; ++i) {
+  // Steps of 0.05: every fifth point is at a quarter; the last is the second rim.
+  for (int i = 0; i <= 20; i += 5) {
     SCOPED_TRACE(i);
-    double x = 0.0, y = 0.0;
-    Link(i * 0.05, x, y);
-    ExpectAt(link[i], x, y);
+    ExpectAt(link[i], LINK_AT_EIGHTHS[i / 5 * 2][0], LINK_AT_EIGHTHS[i / 5 * 2][1]);
   }
-  ExpectAt(link[20], 0.5, 0.0);  // P2 itself, on the second rim
   for (const auto& run : e.lines) {
     for (const FeedbackVertex& v : run) {
       EXPECT_FLOAT_EQ(v.colour[0], 0.2f);
@@ -242,8 +238,7 @@ TEST_F(Circle1Render, NineShrinkingSpritesAlongTheLinkOnlyWithDrawSprites) {
   const double half = 0.7 * (1.0 - 1.5 / 3.0) * 100.0;  // pixels
   for (size_t i = 0; i < 9; ++i) {
     SCOPED_TRACE(i);
-    double x = 0.0, y = 0.0;
-    Link(i * 0.125, x, y);
+    const double x = LINK_AT_EIGHTHS[i][0], y = LINK_AT_EIGHTHS[i][1];
     const auto& q = quads[i];
     // Corners in drawing order with their image coordinates.
     const int corner[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
