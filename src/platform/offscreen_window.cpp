@@ -100,10 +100,15 @@ void OffscreenWindow::MousePos(int* x, int* y) {
 }
 
 std::vector<unsigned char> OffscreenWindow::ReadPixels() const {
-  std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 4);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  std::vector<unsigned char> pixels;
+  ReadPixels(&pixels);
   return pixels;
+}
+
+void OffscreenWindow::ReadPixels(std::vector<unsigned char>* pixels) const {
+  pixels->resize(static_cast<size_t>(width) * height * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels->data());
 }
 
 }  // namespace platform

@@ -33,6 +33,8 @@ class OffscreenWindow : public Backend {
 
   // Reads the framebuffer as tightly packed RGBA rows, bottom row first.
   std::vector<unsigned char> ReadPixels() const;
+  // The same into *pixels, whose memory is reused from frame to frame.
+  void ReadPixels(std::vector<unsigned char>* pixels) const;
 
   // What tests and the capture tool steer.
   void PressKey(int key) { keysDown.insert(key); }

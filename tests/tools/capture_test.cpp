@@ -290,6 +290,22 @@ TEST_F(CaptureTool, BadOptionsExitWithStatusTwoAndSayWhy) {
       {"--still 152", "after the show's end"},
       {"--bench --output x.mp4", "--bench writes no files"},
       {"--help=yes", "--help takes no value"},
+      {"--preset quick", "--preset needs one of x264's presets (ultrafast, superfast,"},
+      {"--preset ''", "not \"\""},
+      {"--crf 52", "--crf needs a whole number from 0 to 51, not \"52\""},
+      {"--crf -1", "not \"-1\""},
+      {"--crf 1.5", "not \"1.5\""},
+      {"--quality great", "--quality needs draft, normal or best"},
+      {"--msaa 3", "--msaa needs 2, 4 or 8 samples a pixel, not \"3\""},
+      {"--msaa 16", "not \"16\""},
+      {"--size 802x601", "--size needs WIDTHxHEIGHT in even pixels from 2 to 4096, not \"802x601\""},
+      {"--size 0x0", "not \"0x0\""},
+      {"--size 4100x3074 --pad", "not \"4100x3074\""},
+      {"--size 1440x", "not \"1440x\""},
+      {"--size +800x600", "not \"+800x600\""},
+      {"--size 1920x1080", "--size 1920x1080 is not 4:3: add --pad"},
+      {"--pad", "--pad needs --size"},
+      {"--size 1440x1080 --output frames", "shape the video: --output must end in .mp4"},
       {"--output plain-file/zarv.mp4", "cannot write " + dir.path + "/plain-file/zarv.mp4: Not a directory"},
       {"--output plain-file/frames", "cannot make " + dir.path + "/plain-file/frames: Not a directory"},
       {"--output plain-file/x/one.png --still 3", "Not a directory"},
@@ -437,6 +453,16 @@ TEST(CaptureOptionsTest, ModeFollowsTheOutputAndRangesAreRead) {
     CaptureOptions o;
     const char* argv[] = {"zarv-capture", "-o", "CLIP.MP4", "--bench"};
     EXPECT_FALSE(ParseCaptureOptions(4, argv, &o, &error));
+  }
+  {
+    // An explicit rate factor wins over --quality's, given before or after it.
+    CaptureOptions o;
+    const char* argv[] = {"zarv-capture", "--crf", "20", "--quality", "best", "--size=4096x3072"};
+    ASSERT_TRUE(ParseCaptureOptions(6, argv, &o, &error)) << error;
+    EXPECT_EQ(o.preset, "slow");
+    EXPECT_EQ(o.crf, 20);
+    EXPECT_EQ(o.videoWidth, 4096);
+    EXPECT_EQ(o.videoHeight, 3072);
   }
   {
     CaptureOptions o;

@@ -133,6 +133,12 @@ class CaptureRun {
     settings.audio = soundtrack;
     settings.audioStart = static_cast<double>(first) / o.fps;
     settings.duration = static_cast<double>(end - first) / o.fps;
+    settings.bottomUp = true;
+    settings.preset = o.preset;
+    settings.crf = o.crf;
+    settings.videoWidth = o.videoWidth;
+    settings.videoHeight = o.videoHeight;
+    settings.pad = o.pad;
     if (!encoder.Reserve(settings, &error)) return Fail(EXIT_USAGE, error);
     if (!encoder.Start(&error)) return Fail(EXIT_FAILED, error);
     return EXIT_DONE;
@@ -150,11 +156,12 @@ class CaptureRun {
       const bool wanted = video ? n >= first : targets.count(n) != 0;
       tally.Before();
       show.Frame(n, [&] {
-        if (wanted) pixels = show.TopDownPixels();
+        if (wanted && video) show.window.ReadPixels(&pixels);
+        if (wanted && !video) pixels = show.TopDownPixels();
       });
       tally.After(show.TimeOf(n));
       progress.Update(n + 1);
-      if (wanted) Write(n, pixels);
+      if (wanted) Write(n, &pixels);
     }
     progress.Finish();
     show.Finish();
@@ -192,14 +199,15 @@ class CaptureRun {
     return status;
   }
 
-  void Write(long n, const std::vector<unsigned char>& pixels) {
+  // A video frame's buffer is swapped for a spare one; images are written here.
+  void Write(long n, std::vector<unsigned char>* pixels) {
     if (video) {
       failed = !encoder.Write(pixels);
       if (failed) error = "ffmpeg stopped taking frames";
     }
     for (size_t i = 0; !video && !failed && i < targets[n].size(); ++i) {
       const std::string& target = targets[n][i];
-      failed = !WriteFramePng(target, platform::SHOW_WIDTH, platform::SHOW_HEIGHT, pixels, &error);
+      failed = !WriteFramePng(target, platform::SHOW_WIDTH, platform::SHOW_HEIGHT, *pixels, &error);
       if (failed) {
         std::remove(target.c_str());
         error = "cannot write " + target + ": " + error;
