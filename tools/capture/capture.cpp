@@ -17,7 +17,7 @@
 #include "ffmpeg_encoder.h"
 #include "offline_show.h"
 #include "paths.h"
-#include "png_file.h"
+#include "png/png_writer.h"
 #include "progress_bar.h"
 #include "schedule_tally.h"
 
@@ -29,6 +29,16 @@ namespace {
 constexpr double TIME_SLACK = 1e-6;
 
 void Complain(const std::string& message) { std::fprintf(stderr, "zarv-capture: %s\n", message.c_str()); }
+
+// One frame as an RGB PNG: what the screen shows, the framebuffer's alpha left
+// out. A low compression level is fast, and the mostly black frames lose
+// little size by it.
+bool WriteFramePng(const std::string& path, const std::vector<unsigned char>& pixels, std::string* error) {
+  PngImage image = PngImage8(platform::SHOW_WIDTH, platform::SHOW_HEIGHT, PNG_COLOR_TYPE_RGB, pixels);
+  image.dropAlpha = true;
+  image.compression = 3;
+  return WritePng(path, image, error);
+}
 
 // Makes the folder and its missing parents.
 bool MakeFolders(const std::string& path, std::string* error) {
@@ -207,7 +217,7 @@ class CaptureRun {
     }
     for (size_t i = 0; !video && !failed && i < targets[n].size(); ++i) {
       const std::string& target = targets[n][i];
-      failed = !WriteFramePng(target, platform::SHOW_WIDTH, platform::SHOW_HEIGHT, *pixels, &error);
+      failed = !WriteFramePng(target, *pixels, &error);
       if (failed) {
         std::remove(target.c_str());
         error = "cannot write " + target + ": " + error;
