@@ -341,6 +341,28 @@ TEST_F(CaptureTool, MissingFfmpegFailsCleanly) {
   for (const std::string& name : Listing(".")) EXPECT_EQ(name.find("part"), std::string::npos) << name;
 }
 
+TEST_F(CaptureTool, ShortBenchReportsEveryCaseOverItsRange) {
+  // Its temporary videos and frames go to TMPDIR, here, and must be gone at the end.
+  ToolRun run = Capture(Show() + "--bench --fps 10 --from 1 --to 2", "TMPDIR=" + dir.path);
+  ASSERT_EQ(run.status, 0) << run.err;
+  // One row per case, each over the range's 10 frames.
+  for (const char* name : {"floor", "timetable", "stress", "capture"}) {
+    bool found = false;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+      std::istringstream words(line);
+      std::string first, frames;
+      words >> first >> frames;
+      found = found || (first == name && frames == "10");
+    }
+    EXPECT_TRUE(found) << name << " in\n" << run.out;
+  }
+  EXPECT_NE(run.out.find("ffmpeg alone"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("ratio"), std::string::npos) << run.out;
+  EXPECT_EQ(Listing("."), (std::vector<std::string>{"capture.err", "capture.out", "data", "listing.txt",
+                                                    "murel.mp3", "zarv.log"}));
+}
+
 // The video's temporary file beside it, once ffmpeg has written into it.
 bool PartialVideoStarted() {
   for (const std::string& name : Listing(".")) {

@@ -135,20 +135,7 @@ class CaptureRun {
   // Starts ffmpeg on a reserved file, or makes the images' folder.
   int PrepareOutput() {
     if (!video) return PrepareImageOutput(o, &error) ? EXIT_DONE : Fail(EXIT_USAGE, error);
-    FfmpegEncoder::Settings settings;
-    settings.output = o.output;
-    settings.width = platform::SHOW_WIDTH;
-    settings.height = platform::SHOW_HEIGHT;
-    settings.fps = o.fps;
-    settings.audio = soundtrack;
-    settings.audioStart = static_cast<double>(first) / o.fps;
-    settings.duration = static_cast<double>(end - first) / o.fps;
-    settings.bottomUp = true;
-    settings.preset = o.preset;
-    settings.crf = o.crf;
-    settings.videoWidth = o.videoWidth;
-    settings.videoHeight = o.videoHeight;
-    settings.pad = o.pad;
+    const FfmpegEncoder::Settings settings = VideoSettings(o, soundtrack, first, end);
     if (!encoder.Reserve(settings, &error)) return Fail(EXIT_USAGE, error);
     if (!encoder.Start(&error)) return Fail(EXIT_FAILED, error);
     return EXIT_DONE;
@@ -241,6 +228,25 @@ class CaptureRun {
 };
 
 }  // namespace
+
+FfmpegEncoder::Settings VideoSettings(const CaptureOptions& o, const std::string& soundtrack, long first,
+                                      long end) {
+  FfmpegEncoder::Settings settings;
+  settings.output = o.output;
+  settings.width = platform::SHOW_WIDTH;
+  settings.height = platform::SHOW_HEIGHT;
+  settings.fps = o.fps;
+  settings.audio = soundtrack;
+  settings.audioStart = static_cast<double>(first) / o.fps;
+  settings.duration = static_cast<double>(end - first) / o.fps;
+  settings.bottomUp = true;
+  settings.preset = o.preset;
+  settings.crf = o.crf;
+  settings.videoWidth = o.videoWidth;
+  settings.videoHeight = o.videoHeight;
+  settings.pad = o.pad;
+  return settings;
+}
 
 long FirstFrameAt(double seconds, int fps) {
   return static_cast<long>(std::ceil(seconds * fps - TIME_SLACK));

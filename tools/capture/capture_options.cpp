@@ -278,6 +278,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
       o->showDir = value;
     }
   }
+  o->rangeGiven = rangeGiven;
   if (o->help) return true;
   if (presetGiven && !ParsePreset(preset, &o->preset, error)) return false;
   if (crfGiven && !ParseCrf(crf, &o->crf, error)) return false;

@@ -21,8 +21,9 @@ struct CaptureOptions {
   Mode mode = Mode::VIDEO;
   // A ".mp4" file (VIDEO), a folder (FRAMES, STILLS) or a ".png" file (one still).
   std::string output = "zarv.mp4";
-  double from = 0.0;  // show seconds, first frame at or after it
-  double to = -1.0;   // show seconds, frames before it; negative: to the show's end
+  double from = 0.0;        // show seconds, first frame at or after it
+  double to = -1.0;         // show seconds, frames before it; negative: to the show's end
+  bool rangeGiven = false;  // --from or --to was given
   int fps = 60;
   std::vector<double> stills;  // show seconds, in the order given
   // The video's encoding, in x264's terms (VIDEO and the benchmark).
