@@ -2,6 +2,7 @@
 // on all before it; only the frames asked for are read back and written.
 #include "capture.h"
 
+#include <GL/gl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -129,7 +130,7 @@ class CaptureRun {
       }
     }
     if (first >= end) return Fail(EXIT_USAGE, "no frame lies in the range asked for");
-    return EXIT_DONE;
+    return CheckSamples(o);
   }
 
   // Starts ffmpeg on a reserved file, or makes the images' folder.
@@ -146,6 +147,7 @@ class CaptureRun {
   void RenderLoop() {
     started = std::chrono::steady_clock::now();
     OfflineShow show(o.fps);
+    show.window.samples = o.msaa;
     ProgressBar progress(end);
     show.Start();
     std::vector<unsigned char> pixels;
@@ -228,6 +230,22 @@ class CaptureRun {
 };
 
 }  // namespace
+
+int CheckSamples(const CaptureOptions& o) {
+  if (o.msaa == 0) return EXIT_DONE;
+  platform::OffscreenWindow probe;
+  if (!probe.Open(1, 1, 16, 0, false)) {
+    Complain(probe.Error());
+    return EXIT_FAILED;
+  }
+  const int most = probe.MaxSamples();
+  const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  probe.Close();
+  if (o.msaa <= most) return EXIT_DONE;
+  Complain("--msaa " + std::to_string(o.msaa) + ": this OpenGL (" + renderer + ") gives at most " +
+           std::to_string(most) + " samples a pixel");
+  return EXIT_USAGE;
+}
 
 FfmpegEncoder::Settings VideoSettings(const CaptureOptions& o, const std::string& soundtrack, long first,
                                       long end) {

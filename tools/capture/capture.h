@@ -30,6 +30,11 @@ long LastShowFrame(int fps);
 FfmpegEncoder::Settings VideoSettings(const CaptureOptions& options, const std::string& soundtrack,
                                       long first, long end);
 
+// Whether the GL can give the --msaa the options ask for, asked of a
+// throwaway offscreen context before anything is drawn or written. EXIT_DONE,
+// or the exit status after a message saying the most it can give.
+int CheckSamples(const CaptureOptions& options);
+
 // Runs the capture the options ask for, with the working directory already
 // the show's; output paths must be absolute. soundtrack: the music file's
 // absolute path. Returns the exit status; messages go to stderr, the

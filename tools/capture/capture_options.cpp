@@ -49,7 +49,7 @@ struct Quality {
   int crf;
 };
 const Quality QUALITIES[] = {
-    {"draft", "ultrafast", 23}, {"normal", DEFAULT_PRESET, DEFAULT_CRF}, {"best", "slow", 16}};
+    {"draft", "ultrafast", 20}, {"normal", DEFAULT_PRESET, DEFAULT_CRF}, {"best", "slow", 16}};
 
 bool ParsePreset(const std::string& text, std::string* value, std::string* error) {
   std::string names;

@@ -10,7 +10,7 @@
 
 // The fastest x264 setting whose video stays within SSIM 0.985 of the
 // lossless frames over a busy stretch of the show.
-inline const char* const DEFAULT_PRESET = "veryfast";
+inline const char* const DEFAULT_PRESET = "ultrafast";
 constexpr int DEFAULT_CRF = 18;
 constexpr int MAX_CRF = 51;
 constexpr int MAX_VIDEO_SIDE = 4096;  // pixels

@@ -240,7 +240,10 @@ int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack) 
   CaptureCase capture(options, soundtrack, options.rangeGiven ? first : FirstFrameAt(CAPTURE_FROM, fps),
                       options.rangeGiven ? end : FirstFrameAt(CAPTURE_TO, fps));
 
+  const int samples = CheckSamples(options);
+  if (samples != EXIT_DONE) return samples;
   OfflineShow show(fps);
+  show.window.samples = options.msaa;
   show.Start();
   std::vector<unsigned char> pixels;
   const auto readBack = [&] { pixels = show.TopDownPixels(); };
