@@ -323,8 +323,9 @@ spectrum is taken at exactly that position, so two runs give the same frames.
                      second drawn and encoded to MP4 at the video settings
                      given, against ffmpeg alone encoding the same frames.
                      The timetable covers the whole show and the capture 20 s
-                     to 30 s unless --from/--to say otherwise; with them, every
-                     case runs as many frames as the range holds
+                     to 30 s unless --from/--to say otherwise; with them, the
+                     others run as many frames as the range holds, at most
+                     their usual 600 and 1200
   -h, --help         this text
 
 Frames before --from are simulated too (the show's state depends on them) but
