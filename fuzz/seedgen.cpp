@@ -4,12 +4,13 @@
 // of the three MPEG versions, mono and stereo, CBR and VBR.
 //   zarv-fuzz-seeds PNG_DIR MP3_DIR
 #include <lame/lame.h>
-#include <png.h>
 
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "png/png_writer.h"
 
 namespace {
 
@@ -24,62 +25,29 @@ struct PngKind {
   int height;
 };
 
-int Channels(int colourType) {
-  switch (colourType) {
-    case PNG_COLOR_TYPE_GRAY_ALPHA:
-      return 2;
-    case PNG_COLOR_TYPE_RGB:
-      return 3;
-    case PNG_COLOR_TYPE_RGB_ALPHA:
-      return 4;
-    default:
-      return 1;
-  }
-}
-
-bool WritePng(const std::string& name, const PngKind& kind) {
-  FILE* file = std::fopen(name.c_str(), "wb");
-  if (file == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, kind.width, kind.height, kind.depth, kind.colourType,
-               kind.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  const int entries = 1 << (kind.depth < 8 ? kind.depth : 8);
-  std::vector<png_color> palette(static_cast<size_t>(entries));
-  for (int i = 0; i < entries; ++i) {
-    palette[i] = png_color{static_cast<png_byte>(i * 37), static_cast<png_byte>(255 - i),
-                           static_cast<png_byte>(i * 7)};
-  }
-  std::vector<png_byte> alpha(static_cast<size_t>(entries));
-  for (int i = 0; i < entries; ++i) alpha[i] = static_cast<png_byte>(i * 255 / entries);
+// The kind's image with made-up samples; a palette image gets a full palette
+// for its depth.
+PngImage SeedImage(const PngKind& kind) {
+  PngImage image;
+  image.width = kind.width;
+  image.height = kind.height;
+  image.depth = kind.depth;
+  image.colourType = kind.colourType;
+  image.gamma = kind.gamma ? 0.45455 : 0.0;
+  image.interlaced = kind.interlaced;
   if (kind.colourType == PNG_COLOR_TYPE_PALETTE) {
-    png_set_PLTE(png, info, palette.data(), entries);
-    if (kind.transparency) png_set_tRNS(png, info, alpha.data(), entries, nullptr);
-  } else if (kind.transparency) {
-    png_color_16 key = {};
-    key.gray = 1;
-    key.red = 1;
-    png_set_tRNS(png, info, nullptr, 0, &key);
+    const int entries = 1 << (kind.depth < 8 ? kind.depth : 8);
+    for (int i = 0; i < entries; ++i) {
+      image.palette.push_back(png_color{static_cast<png_byte>(i * 37), static_cast<png_byte>(255 - i),
+                                        static_cast<png_byte>(i * 7)});
+      if (kind.transparency) image.paletteAlpha.push_back(static_cast<png_byte>(i * 255 / entries));
+    }
+  } else {
+    image.keyTransparent = kind.transparency;
   }
-  if (kind.gamma) png_set_gAMA(png, info, 0.45455);
-  png_write_info(png, info);
-
-  const size_t rowBytes = (static_cast<size_t>(kind.width) * Channels(kind.colourType) * kind.depth + 7) / 8;
-  std::vector<png_byte> image(rowBytes * kind.height);
-  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<png_byte>(i * 97 + 13);
-  std::vector<png_bytep> rows(static_cast<size_t>(kind.height));
-  for (int y = 0; y < kind.height; ++y) rows[y] = image.data() + y * rowBytes;
-  png_write_image(png, rows.data());
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0;
+  image.rows.resize(PngRowBytes(image) * kind.height);
+  for (size_t i = 0; i < image.rows.size(); ++i) image.rows[i] = static_cast<png_byte>(i * 97 + 13);
+  return image;
 }
 
 struct Mp3Kind {
@@ -163,7 +131,7 @@ int main(int argc, char** argv) {
       {"mpeg25-mono-8", 8000, 1, 8, 0.3},
   };
   bool ok = true;
-  for (const PngKind& kind : pngs) ok = WritePng(pngDir + "/" + kind.name + ".png", kind) && ok;
+  for (const PngKind& kind : pngs) ok = WritePng(pngDir + "/" + kind.name + ".png", SeedImage(kind)) && ok;
   for (const Mp3Kind& kind : mp3s) ok = WriteMp3(mp3Dir + "/" + kind.name + ".mp3", kind) && ok;
   if (!ok) std::fprintf(stderr, "%s: some seeds could not be written\n", argv[0]);
   return ok ? 0 : 1;

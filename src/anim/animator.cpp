@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-#include "anim/recordroom.h"
+#include "anim/streamreading.h"
 #include "foundation/debug.h"
 
 namespace {
@@ -33,7 +33,7 @@ Animator::Animator(const std::string& name) : Animator() {
     Log::Msg("animator file \"%s\" has a negative curve count %d", name.c_str(), count);
     ZARV_ERROR();
   }
-  if (count > RecordsRoom(f, TOKENS_PER_CURVE)) {
+  if (count > MaxRecordsLeft(f, TOKENS_PER_CURVE)) {
     Log::Msg("animator file \"%s\" claims %d curves, more than the file holds", name.c_str(), count);
     ZARV_ERROR();
   }

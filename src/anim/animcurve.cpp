@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "anim/recordroom.h"
+#include "anim/streamreading.h"
 #include "foundation/debug.h"
 
 namespace {
@@ -86,7 +86,7 @@ AnimCurve::AnimCurve(std::ifstream& f) {
              count);
     ZARV_ERROR();
   }
-  if (count > RecordsRoom(f, NUMBERS_PER_KEY)) {
+  if (count > MaxRecordsLeft(f, NUMBERS_PER_KEY)) {
     Log::Msg("anim curve \"%s\"%s claims %d keys, more than the rest of the file holds", channelWord.c_str(),
              WhereFrom(f).c_str(), count);
     ZARV_ERROR();

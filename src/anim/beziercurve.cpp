@@ -9,7 +9,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "anim/recordroom.h"
+#include "anim/streamreading.h"
 #include "foundation/debug.h"
 
 namespace {
@@ -52,7 +52,7 @@ bool BezierCurve::Load(const std::string& name) {
   int count = 0;
   f >> count;
   Log::Msg("curve=%s numpts=%d", name.c_str(), count);
-  if (count > RecordsRoom(f, NUMBERS_PER_POINT)) {
+  if (count > MaxRecordsLeft(f, NUMBERS_PER_POINT)) {
     Log::Msg("curve \"%s\" claims %d points, more than the file holds", name.c_str(), count);
     ZARV_ERROR();
   }

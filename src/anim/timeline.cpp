@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cassert>
 
-#include "anim/recordroom.h"
+#include "anim/streamreading.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ void Timeline::Load(std::ifstream& in) {
   int count = 0;
   in >> count;
   // The count is trusted only as far as the rest of the stream could back it.
-  const long long room = RecordsRoom(in, NUMBERS_PER_KEY);
+  const long long room = MaxRecordsLeft(in, NUMBERS_PER_KEY);
   const long long keys = std::min<long long>(count, room);
   if (keys > 0) points.reserve(static_cast<size_t>(keys));
   // Missing numbers of a short file keep the previous key's.

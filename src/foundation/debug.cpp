@@ -30,10 +30,14 @@ void WriteLine(const char* text) {
   }
 }
 
-[[noreturn]] void EndProcess() {
-  Log::End();
+[[noreturn]] void ExitFatally() {
   fatalExit(FATAL_EXIT_STATUS);
   std::abort();  // a handler that returned broke its contract
+}
+
+[[noreturn]] void EndProcess() {
+  Log::End();
+  ExitFatally();
 }
 
 }  // namespace
@@ -47,7 +51,7 @@ void Log::Start(const std::string& name, bool echo) {
   if (file.fail()) {
     std::fputs("cannot open log file\n", stderr);
     std::fflush(stderr);
-    std::exit(FATAL_EXIT_STATUS);
+    ExitFatally();
   }
 }
 

@@ -1,11 +1,14 @@
 // GLFW 3 behind the GLFW 2-style calls: the context is made current once,
-// events are polled right after every buffer swap.
+// events are polled right after every buffer swap. Full screen keeps the
+// monitor's current mode, so there is no mode switch to undo.
 #include "platform/glfw_window.h"
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GLFW/glfw3.h>
+
+#include "foundation/debug.h"
 
 namespace platform {
 
@@ -47,12 +50,29 @@ bool GlfwWindow::Open(int width, int height, int depth, int stencilBits, bool fu
   glfwWindowHint(GLFW_DEPTH_BITS, depth);
   glfwWindowHint(GLFW_STENCIL_BITS, stencilBits);
   GLFWmonitor* monitor = fullscreen ? glfwGetPrimaryMonitor() : nullptr;
-  window = glfwCreateWindow(width, height, "zarv", monitor, nullptr);
+  const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
+  int windowWidth = width, windowHeight = height;
+  if (mode != nullptr) {
+    // The mode the monitor is in already: GLFW then switches nothing.
+    windowWidth = mode->width;
+    windowHeight = mode->height;
+    glfwWindowHint(GLFW_RED_BITS, mode->redBits);
+    glfwWindowHint(GLFW_GREEN_BITS, mode->greenBits);
+    glfwWindowHint(GLFW_BLUE_BITS, mode->blueBits);
+    glfwWindowHint(GLFW_REFRESH_RATE, mode->refreshRate);
+  }
+  window = glfwCreateWindow(windowWidth, windowHeight, "zarv", monitor, nullptr);
   if (window == nullptr) {
     error = "no OpenGL window could be created (" + lastGlfwError + ")";
     return false;
   }
   glfwMakeContextCurrent(window);
+  // Hidden, not captured: the pointer can still leave for another monitor.
+  glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_HIDDEN);
+  // Black until the first frame of the show, however long loading takes;
+  // the clear colour is still its default, black.
+  glClear(GL_COLOR_BUFFER_BIT);
+  glfwSwapBuffers(window);
   glfwPollEvents();
   FitFramebuffer();
   return true;
@@ -63,30 +83,13 @@ void GlfwWindow::FitFramebuffer() {
   glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
   bool needed = fbWidth != showWidth || fbHeight != showHeight;
   if (needed == Letterboxed()) return;
-  ReleaseFramebuffer();
-  if (!needed) return;
-  glGenRenderbuffers(1, &colourBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, showWidth, showHeight);
-  glGenRenderbuffers(1, &depthBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, depthBits > 16 ? GL_DEPTH_COMPONENT24 : GL_DEPTH_COMPONENT16,
-                        showWidth, showHeight);
-  glGenFramebuffers(1, &fbo);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
-  // Draw straight to the window rather than into nothing.
-  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) ReleaseFramebuffer();
-}
-
-void GlfwWindow::ReleaseFramebuffer() {
-  if (!Letterboxed()) return;
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glDeleteFramebuffers(1, &fbo);
-  glDeleteRenderbuffers(1, &colourBuffer);
-  glDeleteRenderbuffers(1, &depthBuffer);
-  fbo = colourBuffer = depthBuffer = 0;
+  letterbox.Release();
+  if (!needed || letterboxFailed) return;
+  if (!letterbox.Create(showWidth, showHeight, depthBits)) {
+    letterboxFailed = true;
+    Log::Msg("the letterbox framebuffer is incomplete (status 0x%x): the show draws straight to the window",
+             letterbox.Status());
+  }
 }
 
 GlfwWindow::Rect GlfwWindow::ShownRect(int fbWidth, int fbHeight) const {
@@ -113,18 +116,18 @@ void GlfwWindow::Present() {
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, letterbox.Name());
   glBlitFramebuffer(0, 0, showWidth, showHeight, r.x, r.y, r.x + r.width, r.y + r.height, GL_COLOR_BUFFER_BIT,
                     GL_LINEAR);
   glfwSwapBuffers(window);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, letterbox.Name());
   glClearColor(clear[0], clear[1], clear[2], clear[3]);
   if (scissor) glEnable(GL_SCISSOR_TEST);
 }
 
 void GlfwWindow::Close() {
   if (window != nullptr) {
-    ReleaseFramebuffer();
+    letterbox.Release();
     glfwDestroyWindow(window);
     window = nullptr;
   }

@@ -1,11 +1,12 @@
-// The live backend: a GLFW 3 window. When the full-screen framebuffer does
-// not come out at the show's size (no such screen mode, a scaled desktop),
+// The live backend: a GLFW 3 window, full screen at the monitor's current
+// mode with the pointer hidden. When its framebuffer is not the show's size,
 // each frame is drawn into a framebuffer object of the show's size and
 // presented scaled to fit, centred, with black bars.
 #pragma once
 
 #include <string>
 
+#include "platform/framebuffer.h"
 #include "platform/platform.h"
 
 struct GLFWwindow;
@@ -14,6 +15,10 @@ namespace platform {
 
 class GlfwWindow : public Backend {
  public:
+  // Closes the window and terminates GLFW. The live window is a static, so
+  // this also runs at exit, whichever way the process ends (a fatal report
+  // included), as GLFW 2's terminate did.
+  ~GlfwWindow() override { Close(); }
   bool Init() override;
   bool Open(int width, int height, int depthBits, int stencilBits, bool fullscreen) override;
   const char* Error() const override { return error.c_str(); }
@@ -30,7 +35,7 @@ class GlfwWindow : public Backend {
   void MousePos(int* x, int* y) override;
 
   // True while frames go through the scaling framebuffer object.
-  bool Letterboxed() const { return fbo != 0; }
+  bool Letterboxed() const { return letterbox.Created(); }
 
  private:
   struct Rect {
@@ -38,7 +43,6 @@ class GlfwWindow : public Backend {
   };
   Rect ShownRect(int fbWidth, int fbHeight) const;
   void FitFramebuffer();
-  void ReleaseFramebuffer();
   void Present();
 
   GLFWwindow* window = nullptr;
@@ -47,9 +51,10 @@ class GlfwWindow : public Backend {
   int showWidth = 0;  // the show's pixels
   int showHeight = 0;
   int depthBits = 16;
-  unsigned fbo = 0;
-  unsigned colourBuffer = 0;
-  unsigned depthBuffer = 0;
+  Framebuffer letterbox;
+  // Set once the letterbox framebuffer could not be completed: from then on
+  // the show draws straight to the window.
+  bool letterboxFailed = false;
 };
 
 }  // namespace platform

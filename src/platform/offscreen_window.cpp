@@ -46,17 +46,7 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
   width = w;
   height = h;
 
-  glGenRenderbuffers(1, &colourBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
-  glGenRenderbuffers(1, &depthBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, depthBits > 16 ? GL_DEPTH_COMPONENT24 : GL_DEPTH_COMPONENT16, w, h);
-  glGenFramebuffers(1, &fbo);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
-  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+  if (!frame.Create(w, h, depthBits)) {
     error = "the offscreen framebuffer is incomplete";
     Close();
     return false;
@@ -69,11 +59,7 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
 
 void OffscreenWindow::Close() {
   if (context == nullptr) return;
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glDeleteFramebuffers(1, &fbo);
-  glDeleteRenderbuffers(1, &colourBuffer);
-  glDeleteRenderbuffers(1, &depthBuffer);
-  fbo = colourBuffer = depthBuffer = 0;
+  frame.Release();
   eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   eglDestroyContext(display, context);
   eglTerminate(display);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/framebuffer.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -36,7 +37,6 @@ class OffscreenWindow : public Backend {
 
   // What tests and the capture tool steer.
   void PressKey(int key) { keysDown.insert(key); }
-  void ReleaseKey(int key) { keysDown.erase(key); }
   void RequestClose() { closeRequested = true; }
   void SetMousePos(int x, int y) { mouseX = x, mouseY = y; }
 
@@ -48,9 +48,7 @@ class OffscreenWindow : public Backend {
  private:
   void* display = nullptr;  // EGLDisplay
   void* context = nullptr;  // EGLContext
-  unsigned fbo = 0;
-  unsigned colourBuffer = 0;
-  unsigned depthBuffer = 0;
+  Framebuffer frame;
   int width = 0;
   int height = 0;
   bool opened = false;

@@ -1,10 +1,9 @@
 // Routes the GLFW 2-style calls to the current backend.
 #include "platform/platform.h"
 
-#include <cstdlib>
-
 #include "foundation/debug.h"
 #include "platform/glfw_window.h"
+#include "platform/interrupt.h"
 
 namespace platform {
 
@@ -30,8 +29,7 @@ int OpenWindow(int width, int height, int, int, int, int, int depthBits, int ste
   Backend& backend = CurrentBackend();
   if (!backend.Open(width, height, depthBits, stencilBits, mode == FULLSCREEN)) {
     Log::Msg("cannot open the show window: %s", backend.Error());
-    Log::End();
-    std::exit(1);
+    ZARV_ERROR();
   }
   return 1;
 }
@@ -49,7 +47,8 @@ void SetTime(double seconds) { CurrentBackend().SetTime(seconds); }
 int GetKey(int key) { return CurrentBackend().KeyDown(key) ? PRESS : RELEASE; }
 
 int GetWindowParam(int param) {
-  if (param == OPENED) return CurrentBackend().IsOpen() ? 1 : 0;
+  // A caught interrupt closes the show as the window manager would.
+  if (param == OPENED) return CurrentBackend().IsOpen() && !Interrupted() ? 1 : 0;
   return 0;
 }
 

@@ -8,7 +8,8 @@ namespace platform {
 // Window modes of OpenWindow.
 constexpr int WINDOW = 0x00010001;
 constexpr int FULLSCREEN = 0x00010002;
-// Parameter of GetWindowParam: non-zero while the window is open.
+// Parameter of GetWindowParam: non-zero while the window is open and no
+// interrupt (see interrupt.h) has asked the show to end.
 constexpr int OPENED = 0x00020001;
 // Token of Enable: a press is reported by the next GetKey even if released since.
 constexpr int STICKY_KEYS = 0x00030002;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "assets/feedback.h"
-#include "assets/png_writer.h"
 #include "foundation/debug.h"
+#include "png/png_writer.h"
 #include "support/offscreen_gl.h"
 #include "support/scratch_dir.h"
 
@@ -24,7 +24,7 @@ constexpr float CELL = 0.0625f;
 void WriteFontFiles(const std::string& metrics) {
   mkdir("data", 0755);
   std::vector<unsigned char> white(32 * 32 * 4, 255);
-  ASSERT_TRUE(WritePng("data/font.png", Image8(32, 32, PNG_COLOR_TYPE_RGB_ALPHA, white)));
+  ASSERT_TRUE(WritePng("data/font.png", PngImage8(32, 32, PNG_COLOR_TYPE_RGB_ALPHA, white)));
   WriteFile("data/fontmetrics.data", metrics);
 }
 

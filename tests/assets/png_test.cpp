@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "assets/png_writer.h"
 #include "assets/texture.h"
+#include "png/png_writer.h"
 #include "support/scratch_dir.h"
 
 namespace {
@@ -50,7 +50,7 @@ void ExpectFailure(const Decoded& d, const std::string& message) {
 std::string ValidRgb() {
   Bytes rows;
   for (int i = 0; i < 4 * 3 * 3; ++i) rows.push_back(static_cast<unsigned char>(i * 7));
-  EXPECT_TRUE(WritePng("ok.png", Image8(4, 3, PNG_COLOR_TYPE_RGB, rows)));
+  EXPECT_TRUE(WritePng("ok.png", PngImage8(4, 3, PNG_COLOR_TYPE_RGB, rows)));
   return ReadFile("ok.png");
 }
 
@@ -71,7 +71,7 @@ uint32_t ChunkLength(const std::string& png, size_t data) {
 TEST(PngDecoder, SingleChannelAndColourImagesKeepTheirBytesTopRowFirst) {
   ScratchDir dir;
   const Bytes grey = {10, 20, 30, 40, 50, 60};
-  ASSERT_TRUE(WritePng("grey.png", Image8(3, 2, PNG_COLOR_TYPE_GRAY, grey)));
+  ASSERT_TRUE(WritePng("grey.png", PngImage8(3, 2, PNG_COLOR_TYPE_GRAY, grey)));
   Decoded d = Load("grey.png");
   EXPECT_EQ(d.err, "");
   EXPECT_EQ(d.width, 3);
@@ -80,13 +80,13 @@ TEST(PngDecoder, SingleChannelAndColourImagesKeepTheirBytesTopRowFirst) {
   EXPECT_EQ(d.bytes(), grey);
 
   const Bytes rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
-  ASSERT_TRUE(WritePng("rgb.png", Image8(3, 2, PNG_COLOR_TYPE_RGB, rgb)));
+  ASSERT_TRUE(WritePng("rgb.png", PngImage8(3, 2, PNG_COLOR_TYPE_RGB, rgb)));
   d = Load("rgb.png");
   EXPECT_EQ(d.bpp, 3);
   EXPECT_EQ(d.bytes(), rgb);
 
   const Bytes rgba = {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0, 9, 9, 9, 1};
-  ASSERT_TRUE(WritePng("rgba.png", Image8(1, 4, PNG_COLOR_TYPE_RGB_ALPHA, rgba)));
+  ASSERT_TRUE(WritePng("rgba.png", PngImage8(1, 4, PNG_COLOR_TYPE_RGB_ALPHA, rgba)));
   d = Load("rgba.png");
   EXPECT_EQ(d.width, 1);
   EXPECT_EQ(d.height, 4);
@@ -96,8 +96,8 @@ TEST(PngDecoder, SingleChannelAndColourImagesKeepTheirBytesTopRowFirst) {
 
 TEST(PngDecoder, SixteenBitSamplesKeepTheirHighByte) {
   ScratchDir dir;
-  PngImage image = Image8(2, 1, PNG_COLOR_TYPE_RGB,
-                          {0x12, 0xFF, 0x34, 0x80, 0xFF, 0x7F, 0x00, 0xFF, 0xAB, 0x01, 0x56, 0x99});
+  PngImage image = PngImage8(2, 1, PNG_COLOR_TYPE_RGB,
+                             {0x12, 0xFF, 0x34, 0x80, 0xFF, 0x7F, 0x00, 0xFF, 0xAB, 0x01, 0x56, 0x99});
   image.depth = 16;
   ASSERT_TRUE(WritePng("deep.png", image));
   Decoded d = Load("deep.png");
@@ -108,7 +108,7 @@ TEST(PngDecoder, SixteenBitSamplesKeepTheirHighByte) {
 TEST(PngDecoder, TwoBitGreyIsExpandedToEightBits) {
   ScratchDir dir;
   // Five pixels 0, 1, 2, 3, 2 packed four to a byte.
-  PngImage image = Image8(5, 1, PNG_COLOR_TYPE_GRAY, {0x1B, 0x80});
+  PngImage image = PngImage8(5, 1, PNG_COLOR_TYPE_GRAY, {0x1B, 0x80});
   image.depth = 2;
   ASSERT_TRUE(WritePng("two.png", image));
   Decoded d = Load("two.png");
@@ -119,21 +119,21 @@ TEST(PngDecoder, TwoBitGreyIsExpandedToEightBits) {
 
 TEST(PngDecoder, PaletteGivesRgbaWithTransparencyAndIndicesWithout) {
   ScratchDir dir;
-  PngImage image = Image8(3, 1, PNG_COLOR_TYPE_PALETTE, {2, 0, 1});
+  PngImage image = PngImage8(3, 1, PNG_COLOR_TYPE_PALETTE, {2, 0, 1});
   image.palette = {{200, 10, 20}, {30, 40, 50}, {60, 70, 80}};
   ASSERT_TRUE(WritePng("plain.png", image));
   Decoded d = Load("plain.png");
   EXPECT_EQ(d.bpp, 1);
   EXPECT_EQ(d.bytes(), (Bytes{2, 0, 1}));
 
-  image.trns = {0, 128};  // the third entry stays opaque
+  image.paletteAlpha = {0, 128};  // the third entry stays opaque
   ASSERT_TRUE(WritePng("clear.png", image));
   d = Load("clear.png");
   EXPECT_EQ(d.bpp, 4);
   EXPECT_EQ(d.bytes(), (Bytes{60, 70, 80, 255, 200, 10, 20, 0, 30, 40, 50, 128}));
 
   // A 4-bit palette is expanded to RGB even without transparency.
-  image.trns.clear();
+  image.paletteAlpha.clear();
   image.depth = 4;
   image.rows = {0x20, 0x10};
   ASSERT_TRUE(WritePng("small.png", image));
@@ -145,7 +145,7 @@ TEST(PngDecoder, PaletteGivesRgbaWithTransparencyAndIndicesWithout) {
 TEST(PngDecoder, GreyWithAlphaDecodesToTwoBytesPerPixel) {
   ScratchDir dir;
   const Bytes samples = {7, 200, 8, 100};
-  ASSERT_TRUE(WritePng("ga.png", Image8(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, samples)));
+  ASSERT_TRUE(WritePng("ga.png", PngImage8(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, samples)));
   Decoded d = Load("ga.png");
   EXPECT_EQ(d.err, "");
   EXPECT_EQ(d.bpp, 2);
@@ -155,7 +155,7 @@ TEST(PngDecoder, GreyWithAlphaDecodesToTwoBytesPerPixel) {
 TEST(PngDecoder, GammaIsCorrectedOnlyWithAGammaChunk) {
   ScratchDir dir;
   const Bytes samples = {0, 64, 128, 192, 255, 32};
-  PngImage image = Image8(2, 1, PNG_COLOR_TYPE_RGB, samples);
+  PngImage image = PngImage8(2, 1, PNG_COLOR_TYPE_RGB, samples);
   ASSERT_TRUE(WritePng("plain.png", image));
   EXPECT_EQ(Load("plain.png").bytes(), samples);
 
@@ -175,7 +175,7 @@ TEST(PngDecoder, InterlacedImagesDecodeToTheSameRows) {
   ScratchDir dir;
   Bytes samples;
   for (int i = 0; i < 9 * 9; ++i) samples.push_back(static_cast<unsigned char>(i * 3));
-  PngImage image = Image8(9, 9, PNG_COLOR_TYPE_GRAY, samples);
+  PngImage image = PngImage8(9, 9, PNG_COLOR_TYPE_GRAY, samples);
   image.interlaced = true;
   ASSERT_TRUE(WritePng("adam7.png", image));
   Decoded d = Load("adam7.png");
@@ -257,10 +257,10 @@ TEST(PngDecoder, DamagedBodiesEndWithOneMessageAndNoResult) {
 
 TEST(PngDecoder, HeadersAskingForHugeImagesAreRefused) {
   ScratchDir dir;
-  PngImage image = Image8(8193, 1, PNG_COLOR_TYPE_GRAY, Bytes(8193, 0));
+  PngImage image = PngImage8(8193, 1, PNG_COLOR_TYPE_GRAY, Bytes(8193, 0));
   ASSERT_TRUE(WritePng("wide.png", image));
   ExpectFailure(Load("wide.png"), "error load png file \"wide.png\": image larger than 8192 pixels\n");
-  image = Image8(1, 8193, PNG_COLOR_TYPE_GRAY, Bytes(8193, 0));
+  image = PngImage8(1, 8193, PNG_COLOR_TYPE_GRAY, Bytes(8193, 0));
   ASSERT_TRUE(WritePng("tall.png", image));
   ExpectFailure(Load("tall.png"), "error load png file \"tall.png\": image larger than 8192 pixels\n");
 }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "assets/feedback.h"
-#include "assets/png_writer.h"
+#include "png/png_writer.h"
 #include "support/offscreen_gl.h"
 #include "support/scratch_dir.h"
 
@@ -45,7 +45,7 @@ Bytes Image(GLenum target, GLenum format, size_t size) {
 Bytes WriteRgb(const std::string& file, int w, int h, int start = 0) {
   Bytes rows;
   for (int i = 0; i < w * h * 3; ++i) rows.push_back(static_cast<unsigned char>(start + i * 5));
-  EXPECT_TRUE(WritePng(file, Image8(w, h, PNG_COLOR_TYPE_RGB, rows)));
+  EXPECT_TRUE(WritePng(file, PngImage8(w, h, PNG_COLOR_TYPE_RGB, rows)));
   return rows;
 }
 
@@ -147,7 +147,7 @@ TEST_F(TextureGL, AOneDimensionalTextureTakesTheTopRow) {
 TEST_F(TextureGL, SingleChannelImagesBecomeAlphaTextures) {
   ScratchDir dir;
   const Bytes grey = {1, 2, 3, 4, 5};
-  ASSERT_TRUE(WritePng("g.png", Image8(5, 1, PNG_COLOR_TYPE_GRAY, grey)));
+  ASSERT_TRUE(WritePng("g.png", PngImage8(5, 1, PNG_COLOR_TYPE_GRAY, grey)));
   Made made = Make("g.png", GL_TEXTURE_2D, 0x18);
   EXPECT_EQ(made.texture->bpp, 1);
   EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_ALPHA);
@@ -177,7 +177,7 @@ TEST_F(TextureGL, AFileThatDoesNotLoadLeavesAnEmptyUsableTexture) {
 
 TEST_F(TextureGL, GreyWithAlphaIsRefusedAndLeavesNoImage) {
   ScratchDir dir;
-  ASSERT_TRUE(WritePng("ga.png", Image8(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, {1, 2, 3, 4})));
+  ASSERT_TRUE(WritePng("ga.png", PngImage8(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, {1, 2, 3, 4})));
   Made made = Make("ga.png", GL_TEXTURE_2D, 0x18);
   EXPECT_EQ(made.err, "bpp of png-image not supported (2)\n");
   EXPECT_NE(made.texture->name, 0u);
@@ -210,7 +210,7 @@ TEST_F(TextureGL, ACubeMapLoadsOneFilePerFace) {
   EXPECT_EQ(gap.texture->width, 2);
 
   // A face GL cannot take stops the faces after it.
-  ASSERT_TRUE(WritePng("sky_py.png", Image8(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, {1, 2, 3, 4})));
+  ASSERT_TRUE(WritePng("sky_py.png", PngImage8(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, {1, 2, 3, 4})));
   Made refused = Make("sky_%s.png", GL_TEXTURE_CUBE_MAP, 0x18);
   EXPECT_EQ(refused.err, "bpp of png-image not supported (2)\n");
   EXPECT_EQ(Level(GL_TEXTURE_CUBE_MAP_NEGATIVE_X, 0, GL_TEXTURE_WIDTH), 2);
@@ -355,7 +355,7 @@ TEST_F(TextureGL, RenderDrawsOneQuadWithNormalisedOrTexelCoordinates) {
 TEST_F(TextureGL, RenderPutsTheImagesTopRowAtTheFirstCorner) {
   ScratchDir dir;
   // Top row red, bottom row blue.
-  ASSERT_TRUE(WritePng("rb.png", Image8(1, 2, PNG_COLOR_TYPE_RGB, {255, 0, 0, 0, 0, 255})));
+  ASSERT_TRUE(WritePng("rb.png", PngImage8(1, 2, PNG_COLOR_TYPE_RGB, {255, 0, 0, 0, 0, 255})));
   Texture t("rb.png", GL_TEXTURE_2D, Texture::NEAREST | 0x10);
   PixelProjection();
   glClearColor(0, 0, 0, 1);

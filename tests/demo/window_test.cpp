@@ -1,6 +1,9 @@
 // The real zarv binary on a private Xvfb server: its title, Escape, closing
-// the window, and the clear refusal without any display.
+// the window, a desktop larger than the show (mode, pointer, first frame,
+// Ctrl-C, a fatal report), and the clear refusal without any display.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
@@ -10,7 +13,7 @@
 #include "support/show_files.h"
 #include "support/xvfb.h"
 
-#include <X11/Xlib.h>  // after gtest: Xlib defines macros such as None and Bool
+#include "support/x_screen.h"  // after gtest: Xlib defines macros such as None and Bool
 
 namespace {
 
@@ -49,7 +52,84 @@ class ShowWindow : public ::testing::Test {
   std::unique_ptr<ChildProcess> zarv;
 };
 
+// The real binary on a 1280 x 720 desktop with the GLFW spy preloaded; the
+// spy's record is "glfw_calls.txt" in the scratch directory.
+class ShowOnDesktop : public ::testing::Test {
+ protected:
+  void Start() {
+    ASSERT_TRUE(server.Running());
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    std::string previousAsan = asan != nullptr ? asan : "";
+    // A sanitized binary would refuse a library loaded ahead of its runtime.
+    setenv("ASAN_OPTIONS", (previousAsan + ":verify_asan_link_order=0").c_str(), 1);
+    setenv("LD_PRELOAD", ZARV_GLFW_SPY, 1);
+    zarv = std::make_unique<ChildProcess>(std::vector<std::string>{zarvBinary}, dir.path, server.display);
+    unsetenv("LD_PRELOAD");
+    if (asan != nullptr)
+      setenv("ASAN_OPTIONS", previousAsan.c_str(), 1);
+    else
+      unsetenv("ASAN_OPTIONS");
+  }
+  bool Called(const std::string& line) {
+    std::vector<std::string> calls = ReadLines("glfw_calls.txt");
+    return std::find(calls.begin(), calls.end(), line) != calls.end();
+  }
+
+  XvfbServer server{"1280x720x24"};
+  ScratchDir dir;
+  std::unique_ptr<ChildProcess> zarv;
+};
+
 }  // namespace
+
+TEST_F(ShowOnDesktop, OpensAtTheCurrentModeBlackWithNoPointerAndCtrlCEndsIt) {
+  // Start-up halts at its first data file, a pipe, until the test feeds it.
+  LinkShowFiles({"data/circlemove.timeline"});
+  ASSERT_EQ(mkfifo("data/circlemove.timeline", 0644), 0);
+  Start();
+  int pipe = -1;
+  for (int i = 0; i < 300 && pipe < 0 && zarv->Wait(0.1) < 0; ++i)
+    pipe = open("data/circlemove.timeline", O_WRONLY | O_NONBLOCK);
+  ASSERT_GE(pipe, 0) << ReadFile("stderr.txt");
+  EXPECT_TRUE(Called("swap"));
+
+  Display* x = XOpenDisplay(server.display.c_str());
+  ASSERT_NE(x, nullptr);
+  XWarpPointer(x, 0, DefaultRootWindow(x), 0, 0, 0, 0, 640, 360);
+  XSync(x, False);
+  EXPECT_TRUE(PointerHidden(x));
+  for (auto [px, py] : {std::pair{0, 0}, {640, 360}, {1279, 719}, {100, 600}})
+    EXPECT_EQ(RootPixel(x, px, py), 0u) << px << "," << py;
+  XCloseDisplay(x);
+  std::string timeline = ReadFile(ZARV_SHOW_DIR "/data/circlemove.timeline");
+  ASSERT_EQ(write(pipe, timeline.data(), timeline.size()), static_cast<ssize_t>(timeline.size()));
+  close(pipe);
+
+  ASSERT_FALSE(WaitForWindow(server.display, "frags=", 30).empty()) << ReadFile("stderr.txt");
+  kill(zarv->pid, SIGINT);
+  EXPECT_EQ(zarv->Wait(20), 130) << ReadFile("stderr.txt");
+  for (const std::string& line : ReadLines("zarv.log"))
+    EXPECT_EQ(line.find("ZARV"), std::string::npos) << line;
+  // The window takes the mode the monitor is in, refresh rate included.
+  std::string mode;
+  for (const std::string& call : ReadLines("glfw_calls.txt"))
+    if (call.rfind("mode ", 0) == 0) mode = call;
+  ASSERT_EQ(mode.rfind("mode 1280 720 ", 0), 0u) << mode;
+  EXPECT_TRUE(Called("refresh " + mode.substr(std::string("mode 1280 720 ").size())));
+  EXPECT_TRUE(Called("window 1280 720 fullscreen"));
+  EXPECT_TRUE(Called("terminate"));
+}
+
+TEST_F(ShowOnDesktop, AMissingMeshEndsWithItsReportLastAndTheWindowClosed) {
+  LinkShowFiles({"data/3.mesh"});
+  Start();
+  EXPECT_EQ(zarv->Wait(30), 1) << ReadFile("stderr.txt");
+  std::vector<std::string> log = ReadLines("zarv.log");
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().rfind("ZARV_FAILED: ", 0), 0u) << log.back();
+  EXPECT_NE(log.back().find("mesh.cpp"), std::string::npos) << log.back();
+  EXPECT_TRUE(Called("terminate"));
+}
 
 TEST_F(ShowWindow, TitleShowsFrameRateAndEscapeEndsTheShow) {
   std::string id = Launch();
@@ -100,7 +180,9 @@ TEST(ShowWithoutDisplay, SaysSoAndExitsWithOne) {
   EXPECT_NE(err.find("cannot open the show window: "), std::string::npos) << err;
   EXPECT_NE(err.find("DISPLAY"), std::string::npos) << err;
   EXPECT_NE(err.find("zarv-capture"), std::string::npos) << err;
+  // The reason, then the fatal report that ended the process.
   std::vector<std::string> log = ReadLines("zarv.log");
-  ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0] + "\n", err);
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[1].rfind("ZARV ERROR: ", 0), 0u) << log[1];
+  EXPECT_EQ(log[0] + "\n" + log[1] + "\n", err);
 }

@@ -1,7 +1,9 @@
 // The live GLFW backend on a private Xvfb server whose screen has no 800 x 600
 // mode: frames go through the scaling framebuffer, centred with black bars,
 // while the show still sees 800 x 600.
+#define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,18 +13,9 @@
 #include "platform/platform.h"
 #include "support/xvfb.h"
 
-#include <X11/Xlib.h>  // after gtest: Xlib defines macros such as None and Bool
-#include <X11/Xutil.h>
+#include "support/x_screen.h"  // after gtest: Xlib defines macros such as None and Bool
 
 namespace {
-
-// Colour of a pixel of the root window, 0xRRGGBB.
-unsigned long RootPixel(Display* x, int px, int py) {
-  XImage* image = XGetImage(x, DefaultRootWindow(x), px, py, 1, 1, AllPlanes, ZPixmap);
-  unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
-  XDestroyImage(image);
-  return pixel;
-}
 
 void DrawWhiteFrame() {
   glViewport(0, 0, 800, 600);
@@ -102,6 +95,26 @@ TEST_F(GlfwWindowOn, AWiderScreenShowsTheFrameScaledWithBlackBars) {
   platform::GetMousePos(&mx, &my);
   EXPECT_NEAR(mx, 0, 1);
   EXPECT_NEAR(my, 0, 1);
+
+  // Presenting leaves the show's clear colour and scissor as they were.
+  glClearColor(0.25f, 0.5f, 0.75f, 1.0f);
+  glEnable(GL_SCISSOR_TEST);
+  platform::SwapBuffers();
+  GLfloat clear[4] = {};
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  EXPECT_EQ(clear[0], 0.25f);
+  EXPECT_EQ(clear[2], 0.75f);
+  EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
+  glDisable(GL_SCISSOR_TEST);
+
+  // A window that becomes the show's size is drawn straight.
+  XResizeWindow(x, std::stoul(RunOn(server->display, "xdotool search --name '^zarv$'")), 800, 600);
+  XSync(x, False);
+  for (int i = 0; i < 50 && window.Letterboxed(); ++i) platform::SwapBuffers();
+  EXPECT_FALSE(window.Letterboxed());
+  GLint drawFramebuffer = -1;
+  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
+  EXPECT_EQ(drawFramebuffer, 0);
   XCloseDisplay(x);
 }
 

@@ -8,20 +8,21 @@
 
 #include "anim/animator.h"
 #include "assets/texture.h"
+#include "bake.h"
 #include "dsp.h"
 #include "flora_motion.h"
 #include "mastering.h"
 #include "mesh_builder.h"
-#include "png_writer.h"
+#include "png/png_writer.h"
 #include "support/scratch_dir.h"
 
 TEST(MeshBuilder, TubeNormalsAreUnitAndPointOutwards) {
-  MeshGroup3 g("stem", {0.5, 0.5, 0.5});
-  g.AddTube([](double t) { return P3{0.0, t, 0.0}; }, [](double) { return 0.1; }, 8, 6);
+  BakedGroup g("stem", {0.5, 0.5, 0.5});
+  g.AddTube([](double t) { return Point3d{0.0, t, 0.0}; }, [](double) { return 0.1; }, 8, 6);
   ASSERT_EQ(g.normals.size(), g.vertices.size());
   for (size_t i = 0; i < g.vertices.size(); ++i) {
     EXPECT_NEAR(Length(g.normals[i]), 1.0, 1e-9);
-    const P3 radial{g.vertices[i].x, 0.0, g.vertices[i].z};
+    const Point3d radial{g.vertices[i].x, 0.0, g.vertices[i].z};
     if (Length(radial) > 0.05) {
       EXPECT_GT(Dot(g.normals[i], radial), 0.0) << i;
     }
@@ -32,13 +33,13 @@ TEST(MeshBuilder, TubeNormalsAreUnitAndPointOutwards) {
 }
 
 TEST(MeshBuilder, SheetFacesStandApartInTheMiddleAndMeetAtTheEdges) {
-  MeshGroup3 g("leaf", {0.5, 0.5, 0.5});
-  g.AddSheet([](double u, double v) { return P3{u, v, 0.0}; }, 4, 4, 0.04);
+  BakedGroup g("leaf", {0.5, 0.5, 0.5});
+  g.AddSheet([](double u, double v) { return Point3d{u, v, 0.0}; }, 4, 4, 0.04);
   const size_t half = g.vertices.size() / 2;
   ASSERT_EQ(half, 25u);
   // Front face towards +z, back face towards -z; u runs the other way on the back.
-  const P3 frontMiddle = g.vertices[2 * 5 + 2];
-  const P3 backMiddle = g.vertices[half + 2 * 5 + 2];
+  const Point3d frontMiddle = g.vertices[2 * 5 + 2];
+  const Point3d backMiddle = g.vertices[half + 2 * 5 + 2];
   EXPECT_NEAR(frontMiddle.z - backMiddle.z, 0.04, 1e-6);
   EXPECT_GT(g.normals[2 * 5 + 2].z, 0.9);
   EXPECT_LT(g.normals[half + 2 * 5 + 2].z, -0.9);
@@ -48,8 +49,8 @@ TEST(MeshBuilder, SheetFacesStandApartInTheMiddleAndMeetAtTheEdges) {
 TEST(MeshBuilder, WritesRecordsSplitAtSingleBlanks) {
   ScratchDir dir;
   MeshBuilder mesh;
-  MeshGroup3& g = mesh.Group("petals", {0.9, 0.9, 0.8});
-  g.AddPatch([](double u, double v) { return P3{u - 0.5, v * 1e-6 - 1e-7, 0.0}; }, 1, 1, false);
+  BakedGroup& g = mesh.Group("petals", {0.9, 0.9, 0.8});
+  g.AddPatch([](double u, double v) { return Point3d{u - 0.5, v * 1e-6 - 1e-7, 0.0}; }, 1, 1, false);
   ASSERT_TRUE(mesh.Write("m.mesh"));
   const std::vector<std::string> lines = ReadLines("m.mesh");
   ASSERT_EQ(lines.size(), 2u + 4u + 4u + 2u);
@@ -119,7 +120,7 @@ TEST(PngWriter, TheTextureLoaderReadsBackWhatWasWritten) {
   ScratchDir dir;
   std::vector<unsigned char> pixels(8 * 4 * 4);
   for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<unsigned char>(i * 7);
-  ASSERT_TRUE(WritePng("t.png", 8, 4, 4, pixels));
+  ASSERT_TRUE(WriteBakedPng("t.png", 8, 4, pixels));
   int w = 0;
   int h = 0;
   int bpp = 0;
@@ -131,8 +132,8 @@ TEST(PngWriter, TheTextureLoaderReadsBackWhatWasWritten) {
   EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), back));
   delete[] back;
   // Bad shapes are refused without touching the disk.
-  EXPECT_FALSE(WritePng("u.png", 8, 4, 2, pixels));
-  EXPECT_FALSE(WritePng("u.png", 9, 4, 4, pixels));
-  EXPECT_FALSE(WritePng("no/such/dir/u.png", 8, 4, 4, pixels));
+  EXPECT_FALSE(WritePng("u.png", PngImage8(8, 4, PNG_COLOR_TYPE_GRAY_ALPHA, pixels)));
+  EXPECT_FALSE(WritePng("u.png", PngImage8(9, 4, PNG_COLOR_TYPE_RGB_ALPHA, pixels)));
+  EXPECT_FALSE(WriteBakedPng("no/such/dir/u.png", 8, 4, pixels));
   EXPECT_TRUE(ReadFile("u.png").empty());
 }

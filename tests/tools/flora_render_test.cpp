@@ -17,7 +17,7 @@
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "bake_runner.h"
-#include "png_writer.h"
+#include "png/png_writer.h"
 #include "support/offscreen_gl.h"
 
 namespace {
@@ -63,7 +63,8 @@ class BakedPictures : public OffscreenGL {
 
   void SaveSheet(const std::string& name) {
     const char* dir = std::getenv("ZARV_PREVIEW_DIR");
-    if (dir && !sheet.empty()) WritePng(std::string(dir) + "/" + name, 1200, 600, 3, sheet);
+    if (dir && !sheet.empty())
+      WritePng(std::string(dir) + "/" + name, PngImage8(1200, 600, PNG_COLOR_TYPE_RGB, sheet));
     sheet.clear();
   }
 

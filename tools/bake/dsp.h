@@ -63,7 +63,7 @@ class OnePole {
 class Reverb {
  public:
   Reverb();
-  // Adds the reverberated input (mono in) to out at frame i.
+  // Adds the reverberation of the mono input to the samples at left and right.
   void Process(double in, float* left, float* right);
 
  private:

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <vector>
 
-#include "png_writer.h"
+#include "bake.h"
 
 namespace {
 
@@ -94,7 +94,7 @@ bool BakeFont(const std::string& dir, const std::string& fontPath) {
       }
     }
   }
-  if (!WritePng(dir + "/font.png", SIZE, SIZE, 4, pixels)) return false;
+  if (!WriteBakedPng(dir + "/font.png", SIZE, SIZE, std::move(pixels))) return false;
 
   std::ofstream metrics(dir + "/fontmetrics.data");
   for (int code = 0; code < 256; ++code) {

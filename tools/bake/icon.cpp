@@ -5,9 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
-#include "png_writer.h"
+#include "bake.h"
 
 namespace {
 
@@ -62,5 +63,5 @@ bool BakeIcon(const std::string& path) {
       p[3] = static_cast<unsigned char>(std::lround(Fill(r - radius) * 255.0));
     }
   }
-  return WritePng(path, SIZE, SIZE, 4, pixels);
+  return WriteBakedPng(path, SIZE, SIZE, std::move(pixels));
 }

@@ -6,26 +6,28 @@
 #include <cmath>
 #include <cstdio>
 
-P3 operator+(P3 a, P3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-P3 operator-(P3 a, P3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-P3 operator*(P3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-P3 operator*(double s, P3 a) { return a * s; }
-double Dot(P3 a, P3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-P3 Cross(P3 a, P3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double Length(P3 a) { return std::sqrt(Dot(a, a)); }
+Point3d operator+(Point3d a, Point3d b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Point3d operator-(Point3d a, Point3d b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Point3d operator*(Point3d a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+Point3d operator*(double s, Point3d a) { return a * s; }
+double Dot(Point3d a, Point3d b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Point3d Cross(Point3d a, Point3d b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Length(Point3d a) { return std::sqrt(Dot(a, a)); }
 
-P3 Normalized(P3 a, P3 fallback) {
+Point3d Normalized(Point3d a, Point3d fallback) {
   const double len = Length(a);
   return len > 1e-12 ? a * (1.0 / len) : fallback;
 }
 
-P3 Rotated(P3 a, P3 axis, double angle) {
+Point3d Rotated(Point3d a, Point3d axis, double angle) {
   const double c = std::cos(angle);
   const double s = std::sin(angle);
   return a * c + Cross(axis, a) * s + axis * (Dot(axis, a) * (1.0 - c));
 }
 
-void MeshGroup3::AddPatch(const Surface& s, int columns, int rows, bool wrapU) {
+void BakedGroup::AddPatch(const Surface& s, int columns, int rows, bool wrapU) {
   const size_t firstVertex = vertices.size();
   const size_t firstTriangle = triangles.size();
   const int stride = wrapU ? columns : columns + 1;
@@ -54,11 +56,11 @@ namespace {
 // A point of a sheet moved along the sheet's normal by side * half its local
 // thickness. The thickness swells from nothing at the sheet's open edges, so
 // the two faces meet there and stand apart where the depth buffer needs it.
-P3 SheetFace(const Surface& s, double u, double v, double thickness, bool wrapU, double side) {
+Point3d SheetFace(const Surface& s, double u, double v, double thickness, bool wrapU, double side) {
   const double h = 1e-3;
-  const P3 du = s(wrapU ? u + h : std::min(1.0, u + h), v) - s(wrapU ? u - h : std::max(0.0, u - h), v);
-  const P3 dv = s(u, std::min(1.0, v + h)) - s(u, std::max(0.0, v - h));
-  const P3 normal = Normalized(Cross(du, dv), {0.0, 0.0, 1.0});
+  const Point3d du = s(wrapU ? u + h : std::min(1.0, u + h), v) - s(wrapU ? u - h : std::max(0.0, u - h), v);
+  const Point3d dv = s(u, std::min(1.0, v + h)) - s(u, std::max(0.0, v - h));
+  const Point3d normal = Normalized(Cross(du, dv), {0.0, 0.0, 1.0});
   const double across = wrapU ? 1.0 : std::sqrt(std::max(0.0, 1.0 - (2.0 * u - 1.0) * (2.0 * u - 1.0)));
   const double along = std::sqrt(std::max(0.0, std::sin(3.14159265358979323846 * v)));
   return s(u, v) + normal * (side * 0.5 * thickness * across * along);
@@ -66,7 +68,7 @@ P3 SheetFace(const Surface& s, double u, double v, double thickness, bool wrapU,
 
 }  // namespace
 
-void MeshGroup3::AddSheet(const Surface& s, int columns, int rows, double thickness, bool wrapU) {
+void BakedGroup::AddSheet(const Surface& s, int columns, int rows, double thickness, bool wrapU) {
   AddPatch([&](double u, double v) { return SheetFace(s, u, v, thickness, wrapU, 1.0); }, columns, rows,
            wrapU);
   // The back face runs u the other way, so its triangles and normals face away.
@@ -74,26 +76,26 @@ void MeshGroup3::AddSheet(const Surface& s, int columns, int rows, double thickn
            rows, wrapU);
 }
 
-void MeshGroup3::AimNormals(size_t firstVertex, P3 centre) {
+void BakedGroup::AimNormals(size_t firstVertex, Point3d centre) {
   for (size_t i = firstVertex; i < vertices.size(); ++i) normals[i] = Normalized(vertices[i] - centre);
 }
 
-void MeshGroup3::AddTube(const Curve& c, const std::function<double(double)>& radius, int sides,
+void BakedGroup::AddTube(const Curve& c, const std::function<double(double)>& radius, int sides,
                          int segments) {
   // Frames carried along the curve by parallel transport, so the tube does not twist.
-  std::vector<P3> centre(segments + 1);
-  std::vector<P3> tangent(segments + 1);
+  std::vector<Point3d> centre(segments + 1);
+  std::vector<Point3d> tangent(segments + 1);
   for (int i = 0; i <= segments; ++i) centre[i] = c(static_cast<double>(i) / segments);
   for (int i = 0; i <= segments; ++i) {
-    const P3 ahead = centre[i < segments ? i + 1 : i];
-    const P3 behind = centre[i > 0 ? i - 1 : i];
+    const Point3d ahead = centre[i < segments ? i + 1 : i];
+    const Point3d behind = centre[i > 0 ? i - 1 : i];
     tangent[i] = Normalized(ahead - behind);
   }
-  std::vector<P3> side(segments + 1);
-  P3 start = std::fabs(tangent[0].y) < 0.9 ? P3{0.0, 1.0, 0.0} : P3{1.0, 0.0, 0.0};
+  std::vector<Point3d> side(segments + 1);
+  Point3d start = std::fabs(tangent[0].y) < 0.9 ? Point3d{0.0, 1.0, 0.0} : Point3d{1.0, 0.0, 0.0};
   side[0] = Normalized(Cross(tangent[0], start));
   for (int i = 1; i <= segments; ++i) {
-    const P3 axis = Cross(tangent[i - 1], tangent[i]);
+    const Point3d axis = Cross(tangent[i - 1], tangent[i]);
     const double sine = Length(axis);
     side[i] = sine > 1e-9 ? Rotated(side[i - 1], axis * (1.0 / sine),
                                     std::atan2(sine, Dot(tangent[i - 1], tangent[i])))
@@ -105,7 +107,7 @@ void MeshGroup3::AddTube(const Curve& c, const std::function<double(double)>& ra
     if (i == 0) return centre[0] - tangent[0] * (radius(0.0) * 0.5);
     if (i == segments + 2) return centre[segments] + tangent[segments] * (radius(1.0) * 0.5);
     const int k = i - 1;
-    const P3 up = Cross(tangent[k], side[k]);
+    const Point3d up = Cross(tangent[k], side[k]);
     const double angle = u * 2.0 * 3.14159265358979323846;
     const double r = radius(static_cast<double>(k) / segments);
     return centre[k] + (side[k] * std::cos(angle) + up * std::sin(angle)) * r;
@@ -113,26 +115,26 @@ void MeshGroup3::AddTube(const Curve& c, const std::function<double(double)>& ra
   AddPatch(tube, sides, segments + 2, true);
 }
 
-void MeshGroup3::SmoothNormals(size_t firstVertex, size_t firstTriangle) {
-  std::vector<P3> sum(vertices.size() - firstVertex);
+void BakedGroup::SmoothNormals(size_t firstVertex, size_t firstTriangle) {
+  std::vector<Point3d> sum(vertices.size() - firstVertex);
   for (size_t t = firstTriangle; t < triangles.size(); ++t) {
     const std::array<int, 3>& f = triangles[t];
     // Area-weighted face normal, added to each corner.
-    const P3 n = Cross(vertices[f[1]] - vertices[f[0]], vertices[f[2]] - vertices[f[0]]);
+    const Point3d n = Cross(vertices[f[1]] - vertices[f[0]], vertices[f[2]] - vertices[f[0]]);
     for (int k = 0; k < 3; ++k) sum[f[k] - firstVertex] = sum[f[k] - firstVertex] + n;
   }
   normals.resize(firstVertex);
-  for (const P3& n : sum) normals.push_back(Normalized(n));
+  for (const Point3d& n : sum) normals.push_back(Normalized(n));
 }
 
-MeshGroup3& MeshBuilder::Group(const std::string& name, P3 colour) {
+BakedGroup& MeshBuilder::Group(const std::string& name, Point3d colour) {
   groups.emplace_back(name, colour);
   return groups.back();
 }
 
 int MeshBuilder::TriangleCount() const {
   size_t count = 0;
-  for (const MeshGroup3& g : groups) count += g.triangles.size();
+  for (const BakedGroup& g : groups) count += g.triangles.size();
   return static_cast<int>(count);
 }
 
@@ -145,7 +147,7 @@ void PutNumber(FILE* out, double value) {
   std::fputs(std::string(text) == "-0.0000" ? "0.0000" : text, out);
 }
 
-void PutTriple(FILE* out, const char* keyword, P3 p) {
+void PutTriple(FILE* out, const char* keyword, Point3d p) {
   std::fputs(keyword, out);
   for (double value : {p.x, p.y, p.z}) {
     std::fputc(' ', out);
@@ -162,11 +164,11 @@ bool MeshBuilder::Write(const std::string& path) const {
     std::fprintf(stderr, "zarv-bake: cannot write \"%s\"\n", path.c_str());
     return false;
   }
-  for (const MeshGroup3& g : groups) {
+  for (const BakedGroup& g : groups) {
     std::fprintf(out, "g %s\n", g.name.c_str());
     PutTriple(out, "col", g.colour);
-    for (const P3& v : g.vertices) PutTriple(out, "v", v);
-    for (const P3& n : g.normals) PutTriple(out, "vn", n);
+    for (const Point3d& v : g.vertices) PutTriple(out, "v", v);
+    for (const Point3d& n : g.normals) PutTriple(out, "vn", n);
     for (const std::array<int, 3>& f : g.triangles) std::fprintf(out, "f %d %d %d\n", f[0], f[1], f[2]);
   }
   const bool ok = std::ferror(out) == 0;

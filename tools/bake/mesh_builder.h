@@ -9,32 +9,35 @@
 #include <string>
 #include <vector>
 
-struct P3 {
+// A point or direction in double precision, for building geometry before it is
+// written out in the mesh format's single precision.
+struct Point3d {
   double x = 0.0;
   double y = 0.0;
   double z = 0.0;
 };
 
-P3 operator+(P3 a, P3 b);
-P3 operator-(P3 a, P3 b);
-P3 operator*(P3 a, double s);
-P3 operator*(double s, P3 a);
-double Dot(P3 a, P3 b);
-P3 Cross(P3 a, P3 b);
-double Length(P3 a);
+Point3d operator+(Point3d a, Point3d b);
+Point3d operator-(Point3d a, Point3d b);
+Point3d operator*(Point3d a, double s);
+Point3d operator*(double s, Point3d a);
+double Dot(Point3d a, Point3d b);
+Point3d Cross(Point3d a, Point3d b);
+double Length(Point3d a);
 // a scaled to unit length; fallback when a has (almost) no length.
-P3 Normalized(P3 a, P3 fallback = {0.0, 1.0, 0.0});
+Point3d Normalized(Point3d a, Point3d fallback = {0.0, 1.0, 0.0});
 // a turned by angle (radians) about the unit axis, right-handed.
-P3 Rotated(P3 a, P3 axis, double angle);
+Point3d Rotated(Point3d a, Point3d axis, double angle);
 
 // A point of a patch at parameters u, v in [0, 1].
-using Surface = std::function<P3(double u, double v)>;
+using Surface = std::function<Point3d(double u, double v)>;
 // A point of a curve at parameter t in [0, 1].
-using Curve = std::function<P3(double t)>;
+using Curve = std::function<Point3d(double t)>;
 
-class MeshGroup3 {
+// One named group of the mesh being baked: its triangles, vertices and normals.
+class BakedGroup {
  public:
-  MeshGroup3(const std::string& name, P3 colour) : name(name), colour(colour) {}
+  BakedGroup(const std::string& name, Point3d colour) : name(name), colour(colour) {}
 
   // A grid of (columns + 1) x (rows + 1) points over u (columns) and v (rows);
   // wrapU joins the last column to the first. Faces point along dS/du x dS/dv.
@@ -49,12 +52,12 @@ class MeshGroup3 {
 
   // Points the normals of vertices [firstVertex, end) away from centre, for
   // fine parts (a plume) that should shade as one round body.
-  void AimNormals(size_t firstVertex, P3 centre);
+  void AimNormals(size_t firstVertex, Point3d centre);
 
   std::string name;
-  P3 colour;  // diffuse colour, components 0..1
-  std::vector<P3> vertices;
-  std::vector<P3> normals;  // one per vertex, unit length
+  Point3d colour;  // diffuse colour, components 0..1
+  std::vector<Point3d> vertices;
+  std::vector<Point3d> normals;  // one per vertex, unit length
   std::vector<std::array<int, 3>> triangles;
 
  private:
@@ -64,10 +67,10 @@ class MeshGroup3 {
 
 class MeshBuilder {
  public:
-  MeshGroup3& Group(const std::string& name, P3 colour);
+  BakedGroup& Group(const std::string& name, Point3d colour);
   int TriangleCount() const;
   // Writes the groups in order: g, col, every v, every vn, every f; false on failure.
   bool Write(const std::string& path) const;
 
-  std::deque<MeshGroup3> groups;  // a deque, so a group handed out stays put as more are added
+  std::deque<BakedGroup> groups;  // a deque, so a group handed out stays put as more are added
 };

@@ -169,30 +169,27 @@ const std::vector<Note> LIFT[4] = {
 const std::vector<Note> BELL_D = {{0, 4, 78}, {6, 2, 81}, {8, 4, 78}, {12, 4, 86}};
 const std::vector<Note> BELL_AM = {{0, 4, 76}, {8, 4, 81}, {12, 4, 72}};
 
-}  // namespace
+// Each pass below renders one part over the whole arrangement, bar by bar.
 
-Stereo RenderMusic() {
-  const size_t frames = static_cast<size_t>(MUSIC_SECONDS * SAMPLE_RATE);
-  Stereo kick(frames);
-  Stereo drums(frames);
-  Stereo bass(frames);
-  Stereo music(frames);
-  Stereo lead(frames);
+// The kick on every beat of the bars that have it, and a doubled last kick
+// before each eight-bar phrase; returns the kick times, which the mix ducks under.
+std::vector<double> KickPass(const std::vector<Bar>& bars, Stereo& kick) {
   std::vector<double> kicks;
-  const std::vector<Bar> bars = Arrangement();
+  for (int i = 0; i < BARS; ++i) {
+    if (!bars[i].kick) continue;
+    for (int beat = 0; beat < 4; ++beat) {
+      Kick(kick, At(i, beat * 4), 0.72);
+      kicks.push_back(At(i, beat * 4));
+    }
+    if (i % 8 == 7) Kick(kick, At(i, 14), 0.45);
+  }
+  return kicks;
+}
 
-  int themeBar = 0;
+// Claps on the backbeat, the hats, and the snare roll that brings the drums back.
+void DrumPass(const std::vector<Bar>& bars, Stereo& drums) {
   for (int i = 0; i < BARS; ++i) {
     const Bar& b = bars[i];
-    const ChordNotes chord = Notes(b.chord);
-    // A small push before each four-bar phrase: the last kick of bar 3 of a phrase doubles.
-    if (b.kick) {
-      for (int beat = 0; beat < 4; ++beat) {
-        Kick(kick, At(i, beat * 4), 0.72);
-        kicks.push_back(At(i, beat * 4));
-      }
-      if (i % 8 == 7) Kick(kick, At(i, 14), 0.45);
-    }
     if (b.clap) {
       Clap(drums, At(i, 4), 0.55, -0.1);
       Clap(drums, At(i, 12), 0.6, 0.1);
@@ -207,18 +204,33 @@ Stereo RenderMusic() {
         }
       }
     }
-    if (b.bass) {
-      // Offbeat-driven line: root on the offbeats, an octave jump and the fifth to close.
-      const struct {
-        double step;
-        double length;
-        int offset;
-        double velocity;
-      } line[] = {{2, 1.5, 0, 0.9},  {6, 1.5, 0, 0.85}, {7, 1, 12, 0.6},
-                  {10, 1.5, 0, 0.9}, {13, 1, 7, 0.7},   {14, 1.5, 0, 0.85}};
-      for (const auto& n : line)
-        Bass(bass, At(i, n.step), n.length * STEP, chord.bass + n.offset, n.velocity);
+    if (i == 55) {
+      for (int s = 0; s < 16; ++s) Clap(drums, At(i, s), 0.15 + 0.03 * s, s % 2 ? 0.2 : -0.2);
     }
+  }
+}
+
+// An offbeat-driven line: root on the offbeats, an octave jump and the fifth to close.
+void BassPass(const std::vector<Bar>& bars, Stereo& bass) {
+  const struct {
+    double step;
+    double length;
+    int offset;
+    double velocity;
+  } line[] = {{2, 1.5, 0, 0.9},  {6, 1.5, 0, 0.85}, {7, 1, 12, 0.6},
+              {10, 1.5, 0, 0.9}, {13, 1, 7, 0.7},   {14, 1.5, 0, 0.85}};
+  for (int i = 0; i < BARS; ++i) {
+    if (!bars[i].bass) continue;
+    const ChordNotes chord = Notes(bars[i].chord);
+    for (const auto& n : line) Bass(bass, At(i, n.step), n.length * STEP, chord.bass + n.offset, n.velocity);
+  }
+}
+
+// The harmony bus: pads, the arpeggio, the bells and the two risers.
+void HarmonyPass(const std::vector<Bar>& bars, Stereo& music) {
+  for (int i = 0; i < BARS; ++i) {
+    const Bar& b = bars[i];
+    const ChordNotes chord = Notes(b.chord);
     if (b.pad > 0.0) {
       for (int v = 0; v < 4; ++v) Pad(music, At(i, 0), BAR, chord.pad[v], 0.09 * b.pad);
     }
@@ -229,25 +241,31 @@ Stereo RenderMusic() {
               s % 2 ? 0.45 : -0.45, b.arpBright);
       }
     }
-    if (b.lead) {
-      const bool lift = b.chord == D || (b.bells && b.chord == AM);
-      const std::vector<Note>& phrase = lift ? LIFT[i % 4] : THEME[themeBar % 8];
-      if (!lift) ++themeBar;
-      const double level = i < 20 ? 0.12 : (i >= 48 && i < 56 ? 0.13 : 0.17);
-      for (const Note& n : phrase) Lead(lead, At(i, n.step), n.length * STEP * 0.92, n.note, level);
-    }
     if (b.bells) {
       const std::vector<Note>& line = b.chord == D ? BELL_D : BELL_AM;
       for (const Note& n : line)
         Bell(music, At(i, n.step), n.note, n.note == 78 ? 0.42 : 0.22, n.note % 2 ? 0.3 : -0.3);
     }
     if (i == 19 || i == 55) Riser(music, At(i - 1, 0), 2.0 * BAR, 0.22);
-    if (i == 55) {  // a snare roll to bring the drums back
-      for (int s = 0; s < 16; ++s) Clap(drums, At(i, s), 0.15 + 0.03 * s, s % 2 ? 0.2 : -0.2);
-    }
   }
+}
 
-  // Duck the bass and the music under each kick, for the groove's pump.
+// The theme, or its lifted answer over the D bars and the bell passages.
+void LeadPass(const std::vector<Bar>& bars, Stereo& lead) {
+  int themeBar = 0;
+  for (int i = 0; i < BARS; ++i) {
+    const Bar& b = bars[i];
+    if (!b.lead) continue;
+    const bool lift = b.chord == D || (b.bells && b.chord == AM);
+    const std::vector<Note>& phrase = lift ? LIFT[i % 4] : THEME[themeBar % 8];
+    if (!lift) ++themeBar;
+    const double level = i < 20 ? 0.12 : (i >= 48 && i < 56 ? 0.13 : 0.17);
+    for (const Note& n : phrase) Lead(lead, At(i, n.step), n.length * STEP * 0.92, n.note, level);
+  }
+}
+
+// Gain of the bass and harmony under each kick, for the groove's pump.
+std::vector<float> Ducking(const std::vector<double>& kicks, size_t frames) {
   std::vector<float> duck(frames, 1.0f);
   for (double k : kicks) {
     const size_t first = static_cast<size_t>(k * SAMPLE_RATE);
@@ -257,14 +275,37 @@ Stereo RenderMusic() {
       duck[first + n] = std::min(duck[first + n], static_cast<float>(g));
     }
   }
+  return duck;
+}
 
-  // The lead's echo: dotted eighths, crossing sides.
-  Stereo echo(frames);
+// The lead's echo: dotted eighths, crossing sides.
+Stereo Echo(const Stereo& lead) {
+  Stereo echo(lead.Frames());
   const size_t delay = static_cast<size_t>(3.0 * STEP * SAMPLE_RATE);
-  for (size_t n = delay; n < frames; ++n) {
+  for (size_t n = delay; n < lead.Frames(); ++n) {
     echo.left[n] = 0.35f * (lead.left[n - delay] + echo.right[n - delay] * 0.6f);
     echo.right[n] = 0.35f * (lead.right[n - delay] * 0.5f + echo.left[n - delay] * 0.6f);
   }
+  return echo;
+}
+
+}  // namespace
+
+Stereo RenderMusic() {
+  const size_t frames = static_cast<size_t>(MUSIC_SECONDS * SAMPLE_RATE);
+  const std::vector<Bar> bars = Arrangement();
+  Stereo kick(frames);
+  Stereo drums(frames);
+  Stereo bass(frames);
+  Stereo music(frames);
+  Stereo lead(frames);
+  const std::vector<double> kicks = KickPass(bars, kick);
+  DrumPass(bars, drums);
+  BassPass(bars, bass);
+  HarmonyPass(bars, music);
+  LeadPass(bars, lead);
+  const std::vector<float> duck = Ducking(kicks, frames);
+  const Stereo echo = Echo(lead);
 
   // Bus levels: the kick leads, so that after mastering it still carries band 1.
   const float kickLevel = 1.0f;

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "png_writer.h"
+#include "bake.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ bool WriteSprite(const std::string& path, int size, const AlphaField& field) {
           static_cast<unsigned char>(std::lround(a * 255.0));
     }
   }
-  return WritePng(path, size, size, 4, pixels);
+  return WriteBakedPng(path, size, size, std::move(pixels));
 }
 
 // Coverage of a line of the given width at distance d from its centre line.

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -17,7 +16,8 @@
 
 #include "ffmpeg_encoder.h"
 #include "offline_show.h"
-#include "png_file.h"
+#include "paths.h"
+#include "png/png_writer.h"
 #include "progress_bar.h"
 #include "schedule_tally.h"
 
@@ -29,6 +29,16 @@ namespace {
 constexpr double TIME_SLACK = 1e-6;
 
 void Complain(const std::string& message) { std::fprintf(stderr, "zarv-capture: %s\n", message.c_str()); }
+
+// One frame as an RGB PNG: what the screen shows, the framebuffer's alpha left
+// out. A low compression level is fast, and the mostly black frames lose
+// little size by it.
+bool WriteFramePng(const std::string& path, const std::vector<unsigned char>& pixels, std::string* error) {
+  PngImage image = PngImage8(platform::SHOW_WIDTH, platform::SHOW_HEIGHT, PNG_COLOR_TYPE_RGB, pixels);
+  image.dropAlpha = true;
+  image.compression = 3;
+  return WritePng(path, image, error);
+}
 
 // Makes the folder and its missing parents.
 bool MakeFolders(const std::string& path, std::string* error) {
@@ -50,11 +60,6 @@ bool MakeFolders(const std::string& path, std::string* error) {
   return true;
 }
 
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Whether files can be made in the folder: one is made and removed.
 bool FolderWritable(const std::string& folder, std::string* error) {
   std::string pattern = folder + "/.zarv-capture-XXXXXX";
@@ -72,10 +77,7 @@ bool FolderWritable(const std::string& folder, std::string* error) {
 
 // A single still asked for by its file name rather than a folder.
 bool NamesOneFile(const CaptureOptions& o) {
-  if (o.mode != CaptureOptions::Mode::STILLS || o.output.size() < 4) return false;
-  std::string ext = o.output.substr(o.output.size() - 4);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext == ".png";
+  return o.mode == CaptureOptions::Mode::STILLS && ExtensionOf(o.output) == "png";
 }
 
 // Where each wanted frame goes, by frame number (two stills may fall on one frame).
@@ -96,8 +98,8 @@ std::map<long, std::vector<std::string>> PngTargets(const CaptureOptions& o, lon
   return targets;
 }
 
-// Checks and prepares the output before any frame is drawn.
-bool PrepareOutput(const CaptureOptions& o, std::string* error) {
+// Checks and prepares a folder or file for PNG images before any frame is drawn.
+bool PrepareImageOutput(const CaptureOptions& o, std::string* error) {
   if (!NamesOneFile(o)) return MakeFolders(o.output, error) && FolderWritable(o.output, error);
   struct stat info = {};
   if (stat(o.output.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
@@ -106,6 +108,129 @@ bool PrepareOutput(const CaptureOptions& o, std::string* error) {
   }
   return FolderWritable(FolderOf(o.output), error);
 }
+
+// One run, in the order RunCapture takes its steps: which frames, where they
+// go, drawing them, and what is said at the end.
+class CaptureRun {
+ public:
+  CaptureRun(const CaptureOptions& options, const std::string& soundtrack)
+      : o(options), soundtrack(soundtrack), video(options.mode == CaptureOptions::Mode::VIDEO) {}
+
+  // The frames to draw and those to write. EXIT_USAGE when none is wanted.
+  int Plan() {
+    const long showEnd = LastShowFrame(o.fps) + 1;
+    first = FirstFrameAt(o.from, o.fps);
+    end = o.to >= 0.0 ? std::min(FirstFrameAt(o.to, o.fps), showEnd) : showEnd;
+    if (!video) {
+      targets = PngTargets(o, first, end);
+      if (!targets.empty()) {
+        first = targets.begin()->first;
+        end = targets.rbegin()->first + 1;
+      }
+    }
+    if (first >= end) return Fail(EXIT_USAGE, "no frame lies in the range asked for");
+    return EXIT_DONE;
+  }
+
+  // Starts ffmpeg on a reserved file, or makes the images' folder.
+  int PrepareOutput() {
+    if (!video) return PrepareImageOutput(o, &error) ? EXIT_DONE : Fail(EXIT_USAGE, error);
+    FfmpegEncoder::Settings settings;
+    settings.output = o.output;
+    settings.width = platform::SHOW_WIDTH;
+    settings.height = platform::SHOW_HEIGHT;
+    settings.fps = o.fps;
+    settings.audio = soundtrack;
+    settings.audioStart = static_cast<double>(first) / o.fps;
+    settings.duration = static_cast<double>(end - first) / o.fps;
+    if (!encoder.Reserve(settings, &error)) return Fail(EXIT_USAGE, error);
+    if (!encoder.Start(&error)) return Fail(EXIT_FAILED, error);
+    return EXIT_DONE;
+  }
+
+  // Draws every frame from 0 and writes the wanted ones, until the range
+  // ends, the show ends itself, writing fails or the run is interrupted.
+  void RenderLoop() {
+    started = std::chrono::steady_clock::now();
+    OfflineShow show(o.fps);
+    ProgressBar progress(end);
+    show.Start();
+    std::vector<unsigned char> pixels;
+    for (long n = 0; n < end && show.Running() && !failed && !captureInterrupted; ++n) {
+      const bool wanted = video ? n >= first : targets.count(n) != 0;
+      tally.Before();
+      show.Frame(n, [&] {
+        if (wanted) pixels = show.TopDownPixels();
+      });
+      tally.After(show.TimeOf(n));
+      progress.Update(n + 1);
+      if (wanted) Write(n, pixels);
+    }
+    progress.Finish();
+    show.Finish();
+  }
+
+  // Completes or abandons the output and prints the summary; the exit status.
+  int Finish() {
+    if (captureInterrupted) {
+      encoder.Abandon();
+      Complain("interrupted; " + std::string(video ? "no video written" : "frames written so far are kept"));
+      return EXIT_INTERRUPTED;
+    }
+    if (video && failed) {
+      encoder.GiveUp(&error);
+    } else if (video && !encoder.Finish(&error)) {
+      failed = true;
+    }
+    if (failed) return Fail(EXIT_FAILED, error);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    tally.Print(stdout, o.fps);
+    if (o.mode == CaptureOptions::Mode::STILLS) {
+      std::printf("Wrote %zu still%s to %s in %.1f s\n", o.stills.size(), o.stills.size() == 1 ? "" : "s",
+                  o.output.c_str(), seconds);
+    } else {
+      std::printf("Wrote %ld frames (show time %.3f s to %.3f s) to %s in %.1f s\n", written,
+                  static_cast<double>(first) / o.fps, static_cast<double>(first + written - 1) / o.fps,
+                  o.output.c_str(), seconds);
+    }
+    return EXIT_DONE;
+  }
+
+ private:
+  int Fail(int status, const std::string& message) {
+    Complain(message);
+    return status;
+  }
+
+  void Write(long n, const std::vector<unsigned char>& pixels) {
+    if (video) {
+      failed = !encoder.Write(pixels);
+      if (failed) error = "ffmpeg stopped taking frames";
+    }
+    for (size_t i = 0; !video && !failed && i < targets[n].size(); ++i) {
+      const std::string& target = targets[n][i];
+      failed = !WriteFramePng(target, pixels, &error);
+      if (failed) {
+        std::remove(target.c_str());
+        error = "cannot write " + target + ": " + error;
+      }
+    }
+    written += failed ? 0 : 1;
+  }
+
+  const CaptureOptions& o;
+  const std::string soundtrack;
+  const bool video;
+  long first = 0;                                    // the first frame written
+  long end = 0;                                      // one past the last frame drawn
+  std::map<long, std::vector<std::string>> targets;  // PNG files by frame number
+  FfmpegEncoder encoder;
+  ScheduleTally tally;
+  std::chrono::steady_clock::time_point started;
+  long written = 0;
+  bool failed = false;
+  std::string error;
+};
 
 }  // namespace
 
@@ -119,106 +244,11 @@ long LastShowFrame(int fps) {
   return n;
 }
 
-int RunCapture(const CaptureOptions& o, const std::string& soundtrack) {
-  const bool video = o.mode == CaptureOptions::Mode::VIDEO;
-  const long showEnd = LastShowFrame(o.fps) + 1;
-  long first = FirstFrameAt(o.from, o.fps);
-  long end = o.to >= 0.0 ? std::min(FirstFrameAt(o.to, o.fps), showEnd) : showEnd;
-  std::map<long, std::vector<std::string>> targets;
-  if (!video) {
-    targets = PngTargets(o, first, end);
-    if (!targets.empty()) {
-      first = targets.begin()->first;
-      end = targets.rbegin()->first + 1;
-    }
-  }
-  if (first >= end) {
-    Complain("no frame lies in the range asked for");
-    return EXIT_USAGE;
-  }
-
-  std::string error;
-  FfmpegEncoder encoder;
-  if (video) {
-    FfmpegEncoder::Settings settings;
-    settings.output = o.output;
-    settings.width = platform::SHOW_WIDTH;
-    settings.height = platform::SHOW_HEIGHT;
-    settings.fps = o.fps;
-    settings.audio = soundtrack;
-    settings.audioStart = static_cast<double>(first) / o.fps;
-    settings.duration = static_cast<double>(end - first) / o.fps;
-    if (!encoder.Reserve(settings, &error)) {
-      Complain(error);
-      return EXIT_USAGE;
-    }
-    if (!encoder.Start(&error)) {
-      Complain(error);
-      return EXIT_FAILED;
-    }
-  } else if (!PrepareOutput(o, &error)) {
-    Complain(error);
-    return EXIT_USAGE;
-  }
-
-  const auto started = std::chrono::steady_clock::now();
-  OfflineShow show(o.fps);
-  ScheduleTally tally;
-  ProgressBar progress(end);
-  show.Start();
-  std::vector<unsigned char> pixels;
-  long written = 0;
-  bool failed = false;
-  for (long n = 0; n < end && show.Running() && !failed; ++n) {
-    if (captureInterrupted) break;
-    const bool wanted = video ? n >= first : targets.count(n) != 0;
-    tally.Before();
-    show.Frame(n, [&] {
-      if (wanted) pixels = show.TopDownPixels();
-    });
-    tally.After(show.TimeOf(n));
-    progress.Update(n + 1);
-    if (!wanted) continue;
-    if (video) {
-      failed = !encoder.Write(pixels);
-      if (failed) error = "ffmpeg stopped taking frames";
-    } else {
-      for (const std::string& target : targets[n]) {
-        if (failed) break;
-        failed = !WriteFramePng(target, platform::SHOW_WIDTH, platform::SHOW_HEIGHT, pixels, &error);
-        if (failed) {
-          std::remove(target.c_str());
-          error = "cannot write " + target + ": " + error;
-        }
-      }
-    }
-    written += failed ? 0 : 1;
-  }
-  progress.Finish();
-  show.Finish();
-
-  if (captureInterrupted) {
-    encoder.Abandon();
-    Complain("interrupted; " + std::string(video ? "no video written" : "frames written so far are kept"));
-    return EXIT_INTERRUPTED;
-  }
-  if (video && failed) {
-    encoder.GiveUp(&error);
-  } else if (video && !encoder.Finish(&error)) {
-    failed = true;
-  }
-  if (failed) {
-    Complain(error);
-    return EXIT_FAILED;
-  }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  tally.Print(stdout, o.fps);
-  if (o.mode == CaptureOptions::Mode::STILLS) {
-    std::printf("Wrote %zu still%s to %s in %.1f s\n", o.stills.size(), o.stills.size() == 1 ? "" : "s",
-                o.output.c_str(), seconds);
-  } else {
-    std::printf("Wrote %ld frames (show time %.3f s to %.3f s) to %s in %.1f s\n", written,
-                show.TimeOf(first), show.TimeOf(first + written - 1), o.output.c_str(), seconds);
-  }
-  return EXIT_DONE;
+int RunCapture(const CaptureOptions& options, const std::string& soundtrack) {
+  CaptureRun run(options, soundtrack);
+  int status = run.Plan();
+  if (status == EXIT_DONE) status = run.PrepareOutput();
+  if (status != EXIT_DONE) return status;
+  run.RenderLoop();
+  return run.Finish();
 }

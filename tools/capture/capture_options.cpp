@@ -6,23 +6,12 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "paths.h"
+
 namespace {
 
 // "151 s": the show's end as the messages give it.
 std::string ShowEndText() { return std::to_string(static_cast<int>(SHOW_END)) + " s"; }
-
-// The extension of the path's last component, lower case, without the dot;
-// empty for a folder-like name (no dot, a leading dot only, or a trailing slash).
-std::string Extension(const std::string& path) {
-  if (path.empty() || path.back() == '/') return "";
-  size_t slash = path.rfind('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0) return "";
-  std::string ext = name.substr(dot + 1);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
 
 bool ParseSeconds(const std::string& option, const char* text, double* value, std::string* error) {
   char* end = nullptr;
@@ -49,7 +38,7 @@ bool ParseFps(const char* text, int* value, std::string* error) {
 
 // Chooses the mode from what was given and checks that it fits together.
 bool Settle(CaptureOptions* o, bool outputGiven, bool rangeGiven, std::string* error) {
-  const std::string ext = Extension(o->output);
+  const std::string ext = ExtensionOf(o->output);
   if (o->mode == CaptureOptions::Mode::BENCH) {
     if (outputGiven || !o->stills.empty()) {
       *error = "--bench writes no files: leave out --output and --still";

@@ -17,6 +17,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "paths.h"
+
 extern char** environ;
 
 namespace {
@@ -30,17 +32,6 @@ std::string Number(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.6f", value);
   return text;
-}
-
-std::string Folder(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string TempFolder() {
@@ -116,7 +107,7 @@ bool FfmpegEncoder::Reserve(const Settings& s, std::string* error) {
     return false;
   }
   std::string reason;
-  partial = MakeTemp(Folder(s.output) + "/." + BaseName(s.output) + ".part-XXXXXX", &reason);
+  partial = MakeTemp(FolderOf(s.output) + "/." + BaseName(s.output) + ".part-XXXXXX", &reason);
   if (partial.empty()) {
     *error = "cannot write " + s.output + ": " + reason;
     return false;

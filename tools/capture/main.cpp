@@ -13,6 +13,7 @@
 #include "capture.h"
 #include "capture_options.h"
 #include "frame_bench.h"
+#include "paths.h"
 
 namespace {
 
@@ -21,17 +22,7 @@ void OnInterrupt(int) { captureInterrupted = 1; }
 std::string ExecutableFolder() {
   char path[4096] = {};
   ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  std::string exe(path, static_cast<size_t>(n));
-  size_t slash = exe.rfind('/');
-  return slash == std::string::npos || slash == 0 ? "/" : exe.substr(0, slash);
-}
-
-std::string Absolute(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  char cwd[4096] = {};
-  if (getcwd(cwd, sizeof cwd) == nullptr) return path;
-  return std::string(cwd) + "/" + path;
+  return n <= 0 ? "." : FolderOf(std::string(path, static_cast<size_t>(n)));
 }
 
 int Usage(const std::string& message) {

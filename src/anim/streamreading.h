@@ -1,6 +1,6 @@
-// How many more whitespace-separated token records the rest of an input
-// stream could hold, so a loader can check a count from a file before it
-// allocates anything for it.
+// Helpers for reading the text formats from streams: how many more
+// whitespace-separated token records the rest of a stream could hold, so a
+// loader can check a count from a file before it allocates anything for it.
 #pragma once
 
 #include <istream>
@@ -11,4 +11,4 @@
 // more than this.
 // A stream whose size cannot be told (never opened, not seekable) has room
 // for none. Leaves the stream's flags and read position as they were.
-long long RecordsRoom(std::istream& in, int tokensPerRecord);
+long long MaxRecordsLeft(std::istream& in, int tokensPerRecord);

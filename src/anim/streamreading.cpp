@@ -1,6 +1,6 @@
 // Measures the unread rest of a stream through its buffer, so the stream's
 // own flags (an end-of-file already met, say) neither matter nor change.
-#include "anim/recordroom.h"
+#include "anim/streamreading.h"
 
 #include <streambuf>
 
@@ -22,6 +22,6 @@ long long CharsLeft(std::istream& in) {
 
 }  // namespace
 
-long long RecordsRoom(std::istream& in, int tokensPerRecord) {
+long long MaxRecordsLeft(std::istream& in, int tokensPerRecord) {
   return CharsLeft(in) / (MIN_CHARS_PER_TOKEN * tokensPerRecord);
 }
