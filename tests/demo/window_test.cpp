@@ -182,6 +182,7 @@ TEST_F(ShowWindow, RunsTheWholeShowToItsOwnEnd) {
 
 TEST(ShowWithoutDisplay, SaysSoAndExitsWithOne) {
   ScratchDir dir;
+  LinkShowFiles();
   ChildProcess zarv({zarvBinary}, dir.path, "");
   EXPECT_EQ(zarv.Wait(20), 1);
   std::string err = ReadFile("stderr.txt");
