@@ -8,10 +8,11 @@
 
 namespace platform {
 
-bool Framebuffer::Create(int w, int h, int depthBits) {
+bool Framebuffer::Create(int w, int h, int depthBits, int sampleCount) {
   Release();
   width = w;
   height = h;
+  samples = sampleCount;
   glGenFramebuffers(1, &fbo);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo);
   colourBuffer = Attach(GL_COLOR_ATTACHMENT0, GL_RGBA8);
@@ -26,7 +27,11 @@ unsigned Framebuffer::Attach(unsigned attachment, unsigned format) {
   GLuint buffer = 0;
   glGenRenderbuffers(1, &buffer);
   glBindRenderbuffer(GL_RENDERBUFFER, buffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, format, width, height);
+  if (samples > 0) {
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, format, width, height);
+  } else {
+    glRenderbufferStorage(GL_RENDERBUFFER, format, width, height);
+  }
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, buffer);
   return buffer;
 }

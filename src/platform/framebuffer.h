@@ -14,7 +14,8 @@ class Framebuffer {
   // Creates the buffers in the current context and leaves the framebuffer
   // bound. When the driver reports it incomplete, nothing stays allocated,
   // framebuffer 0 is bound again and Status() says why (a GL enum).
-  bool Create(int width, int height, int depthBits);
+  // samples above 0 make it multisampled, to be resolved by a blit.
+  bool Create(int width, int height, int depthBits, int samples = 0);
   // Deletes the buffers and binds framebuffer 0; the context must be current.
   void Release();
 
@@ -33,6 +34,7 @@ class Framebuffer {
   unsigned depthBuffer = 0;
   int width = 0;
   int height = 0;
+  int samples = 0;
   unsigned status = 0;
 };
 

@@ -46,8 +46,16 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
   width = w;
   height = h;
 
-  if (!frame.Create(w, h, depthBits)) {
+  if (samples > 0 && !resolved.Create(w, h, depthBits)) {
     error = "the offscreen framebuffer is incomplete";
+    Close();
+    return false;
+  }
+  if (!frame.Create(w, h, depthBits, samples)) {
+    error = "the offscreen framebuffer is incomplete";
+    if (samples > MaxSamples())
+      error += ": " + std::to_string(samples) + " samples asked for, at most " +
+               std::to_string(MaxSamples()) + " given";
     Close();
     return false;
   }
@@ -60,6 +68,7 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
 void OffscreenWindow::Close() {
   if (context == nullptr) return;
   frame.Release();
+  resolved.Release();
   eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   eglDestroyContext(display, context);
   eglTerminate(display);
@@ -86,10 +95,30 @@ void OffscreenWindow::MousePos(int* x, int* y) {
 }
 
 std::vector<unsigned char> OffscreenWindow::ReadPixels() const {
-  std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 4);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  std::vector<unsigned char> pixels;
+  ReadPixels(&pixels);
   return pixels;
+}
+
+int OffscreenWindow::MaxSamples() const {
+  GLint most = 0;
+  glGetIntegerv(GL_MAX_SAMPLES, &most);
+  return most;
+}
+
+void OffscreenWindow::ReadPixels(std::vector<unsigned char>* pixels) const {
+  pixels->resize(static_cast<size_t>(width) * height * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  if (resolved.Created()) {
+    // A multisampled buffer cannot be read: its samples are averaged into
+    // the plain one, read there, and the show goes on drawing into its own.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, frame.Name());
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolved.Name());
+    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, resolved.Name());
+  }
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels->data());
+  if (resolved.Created()) glBindFramebuffer(GL_FRAMEBUFFER, frame.Name());
 }
 
 }  // namespace platform

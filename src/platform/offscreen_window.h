@@ -32,8 +32,14 @@ class OffscreenWindow : public Backend {
   void WindowSize(int* w, int* h) override;
   void MousePos(int* x, int* y) override;
 
-  // Reads the framebuffer as tightly packed RGBA rows, bottom row first.
+  // The most samples a pixel the GL can give a framebuffer; the window must be open.
+  int MaxSamples() const;
+
+  // Reads the framebuffer as tightly packed RGBA rows, bottom row first (a
+  // multisampled one resolved first).
   std::vector<unsigned char> ReadPixels() const;
+  // The same into *pixels, whose memory is reused from frame to frame.
+  void ReadPixels(std::vector<unsigned char>* pixels) const;
 
   // What tests and the capture tool steer.
   void PressKey(int key) { keysDown.insert(key); }
@@ -42,6 +48,9 @@ class OffscreenWindow : public Backend {
 
   std::string title;
   int swaps = 0;
+  // Samples a pixel of the framebuffer Open makes: 0 for one (no
+  // anti-aliasing), else at most MaxSamples().
+  int samples = 0;
   // Called at each swap with the frame still bound for reading.
   std::function<void()> onSwap;
 
@@ -49,6 +58,7 @@ class OffscreenWindow : public Backend {
   void* display = nullptr;  // EGLDisplay
   void* context = nullptr;  // EGLContext
   Framebuffer frame;
+  Framebuffer resolved;  // the multisampled frame's pixels, made for reading
   int width = 0;
   int height = 0;
   bool opened = false;

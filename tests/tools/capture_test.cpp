@@ -2,6 +2,7 @@
 // the frames at 3 s and 150 s show, the schedule summary against a count
 // taken here, bad options and an ffmpeg that is missing or fails. Low frame
 // rates keep the simulated stretch before each frame short.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -290,6 +292,22 @@ TEST_F(CaptureTool, BadOptionsExitWithStatusTwoAndSayWhy) {
       {"--still 152", "after the show's end"},
       {"--bench --output x.mp4", "--bench writes no files"},
       {"--help=yes", "--help takes no value"},
+      {"--preset quick", "--preset needs one of x264's presets (ultrafast, superfast,"},
+      {"--preset ''", "not \"\""},
+      {"--crf 52", "--crf needs a whole number from 0 to 51, not \"52\""},
+      {"--crf -1", "not \"-1\""},
+      {"--crf 1.5", "not \"1.5\""},
+      {"--quality great", "--quality needs draft, normal or best"},
+      {"--msaa 3", "--msaa needs 2, 4 or 8 samples a pixel, not \"3\""},
+      {"--msaa 16", "not \"16\""},
+      {"--size 802x601", "--size needs WIDTHxHEIGHT in even pixels from 2 to 4096, not \"802x601\""},
+      {"--size 0x0", "not \"0x0\""},
+      {"--size 4100x3074 --pad", "not \"4100x3074\""},
+      {"--size 1440x", "not \"1440x\""},
+      {"--size +800x600", "not \"+800x600\""},
+      {"--size 1920x1080", "--size 1920x1080 is not 4:3: add --pad"},
+      {"--pad", "--pad needs --size"},
+      {"--size 1440x1080 --output frames", "shape the video: --output must end in .mp4"},
       {"--output plain-file/zarv.mp4", "cannot write " + dir.path + "/plain-file/zarv.mp4: Not a directory"},
       {"--output plain-file/frames", "cannot make " + dir.path + "/plain-file/frames: Not a directory"},
       {"--output plain-file/x/one.png --still 3", "Not a directory"},
@@ -323,6 +341,28 @@ TEST_F(CaptureTool, MissingFfmpegFailsCleanly) {
   EXPECT_EQ(run.out, "");
   EXPECT_FALSE(Exists("clip.mp4"));
   for (const std::string& name : Listing(".")) EXPECT_EQ(name.find("part"), std::string::npos) << name;
+}
+
+TEST_F(CaptureTool, ShortBenchReportsEveryCaseOverItsRange) {
+  // Its temporary videos and frames go to TMPDIR, here, and must be gone at the end.
+  ToolRun run = Capture(Show() + "--bench --fps 10 --from 1 --to 2", "TMPDIR=" + dir.path);
+  ASSERT_EQ(run.status, 0) << run.err;
+  // One row per case, each over the range's 10 frames.
+  for (const char* name : {"floor", "timetable", "stress", "capture"}) {
+    bool found = false;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+      std::istringstream words(line);
+      std::string first, frames;
+      words >> first >> frames;
+      found = found || (first == name && frames == "10");
+    }
+    EXPECT_TRUE(found) << name << " in\n" << run.out;
+  }
+  EXPECT_NE(run.out.find("ffmpeg alone"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("ratio"), std::string::npos) << run.out;
+  EXPECT_EQ(Listing("."), (std::vector<std::string>{"capture.err", "capture.out", "data", "listing.txt",
+                                                    "murel.mp3", "zarv.log"}));
 }
 
 // The video's temporary file beside it, once ffmpeg has written into it.
@@ -390,19 +430,29 @@ TEST_F(CaptureTool, FailingFfmpegIsReportedWithItsOwnMessageAndLeavesNothing) {
   }
 }
 
-TEST_F(CaptureTool, ShortVideoHasThePictureAndTheSoundtrack) {
+TEST_F(CaptureTool, ShortVideosHaveThePictureTheSoundtrackAndTheSizeAskedFor) {
   if (std::system("command -v ffprobe >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
-  ToolRun run = Capture(Show() + "--fps 10 --from 75 --to 76 --output clip.mp4");
-  ASSERT_EQ(run.status, 0) << run.err;
-  ASSERT_EQ(std::system("ffprobe -v error -count_frames -show_entries "
-                        "stream=codec_name,width,height,nb_read_frames,duration -of default=nw=1 clip.mp4 "
-                        ">probe.txt"),
-            0);
-  const std::string probe = ReadFile("probe.txt");
-  EXPECT_NE(probe.find("codec_name=h264\nwidth=800\nheight=600\n"), std::string::npos) << probe;
-  EXPECT_NE(probe.find("nb_read_frames=10\n"), std::string::npos) << probe;
-  EXPECT_NE(probe.find("codec_name=aac"), std::string::npos) << probe;
-  for (const std::string& name : Listing(".")) EXPECT_EQ(name.find("part"), std::string::npos) << name;
+  const struct {
+    std::string args;
+    std::string size;
+  } cases[] = {
+      {"--from 75 --to 76", "width=800\nheight=600\n"},
+      {"--to 1 --size 1440x1080", "width=1440\nheight=1080\n"},
+      {"--to 1 --size 1920x1080 --pad --quality draft", "width=1920\nheight=1080\n"},
+  };
+  for (const auto& c : cases) {
+    ToolRun run = Capture(Show() + "--fps 10 --output clip.mp4 " + c.args);
+    ASSERT_EQ(run.status, 0) << c.args << "\n" << run.err;
+    ASSERT_EQ(std::system("ffprobe -v error -count_frames -show_entries "
+                          "stream=codec_name,width,height,nb_read_frames -of default=nw=1 clip.mp4 "
+                          ">probe.txt"),
+              0);
+    const std::string probe = ReadFile("probe.txt");
+    EXPECT_NE(probe.find("codec_name=h264\n" + c.size), std::string::npos) << c.args << "\n" << probe;
+    EXPECT_NE(probe.find("nb_read_frames=10\n"), std::string::npos) << c.args << "\n" << probe;
+    EXPECT_NE(probe.find("codec_name=aac"), std::string::npos) << c.args << "\n" << probe;
+    for (const std::string& name : Listing(".")) EXPECT_EQ(name.find("part"), std::string::npos) << name;
+  }
 }
 
 TEST(CaptureOptionsTest, ModeFollowsTheOutputAndRangesAreRead) {
@@ -439,6 +489,16 @@ TEST(CaptureOptionsTest, ModeFollowsTheOutputAndRangesAreRead) {
     EXPECT_FALSE(ParseCaptureOptions(4, argv, &o, &error));
   }
   {
+    // An explicit rate factor wins over --quality's, given before or after it.
+    CaptureOptions o;
+    const char* argv[] = {"zarv-capture", "--crf", "20", "--quality", "best", "--size=4096x3072"};
+    ASSERT_TRUE(ParseCaptureOptions(6, argv, &o, &error)) << error;
+    EXPECT_EQ(o.preset, "slow");
+    EXPECT_EQ(o.crf, 20);
+    EXPECT_EQ(o.videoWidth, 4096);
+    EXPECT_EQ(o.videoHeight, 3072);
+  }
+  {
     CaptureOptions o;
     const char* argv[] = {"zarv-capture", "-o", "CLIP.MP4"};
     ASSERT_TRUE(ParseCaptureOptions(3, argv, &o, &error)) << error;
@@ -459,6 +519,49 @@ TEST(CapturePathsTest, ANameWithoutASlashIsInTheWorkingFolder) {
     EXPECT_EQ(BaseName(c.path), c.base) << c.path;
     EXPECT_EQ(ExtensionOf(c.path), c.ext) << c.path;
   }
+}
+
+// A white circle line 4 pixels wide on black, drawn on an offscreen window
+// with the given samples a pixel: the count of pixels strictly between the
+// two colours (the partly covered ones along the line).
+long PartlyCoveredPixels(int samples) {
+  platform::OffscreenWindow window;
+  window.samples = samples;
+  EXPECT_TRUE(window.Open(platform::SHOW_WIDTH, platform::SHOW_HEIGHT, 16, 0, false)) << window.Error();
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0.0, platform::SHOW_WIDTH, 0.0, platform::SHOW_HEIGHT, -1.0, 1.0);
+  glLineWidth(4.0f);
+  glColor3f(1.0f, 1.0f, 1.0f);
+  glBegin(GL_LINE_LOOP);
+  for (int i = 0; i < 360; ++i)
+    glVertex2d(400.0 + 250.0 * std::cos(i * M_PI / 180.0), 300.0 + 250.0 * std::sin(i * M_PI / 180.0));
+  glEnd();
+  const std::vector<unsigned char> pixels = window.ReadPixels();
+  long partly = 0;
+  for (size_t i = 0; i < pixels.size(); i += 4) partly += pixels[i] > 0 && pixels[i] < 255;
+  return partly;
+}
+
+TEST_F(CaptureTool, FourSamplesGiveSmoothEdgesAndTooManyAreRefused) {
+  // Without samples every pixel is wholly on or off the line; with four,
+  // most pixels along both edges of the ring (about 2 x 2 pi 250) are partly covered.
+  EXPECT_EQ(PartlyCoveredPixels(0), 0);
+  EXPECT_GT(PartlyCoveredPixels(4), 2000);
+
+  platform::OffscreenWindow probe;
+  ASSERT_TRUE(probe.Open(1, 1, 16, 0, false));
+  const int most = probe.MaxSamples();
+  probe.Close();
+  if (most >= 8) GTEST_SKIP() << "this GL gives 8 samples: no count to refuse";
+  ToolRun run = Capture(Show() + "--msaa 8 --output clip.mp4");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("gives at most " + std::to_string(most) + " samples a pixel"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(Listing("."),
+            (std::vector<std::string>{"capture.err", "capture.out", "data", "listing.txt", "murel.mp3"}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // on all before it; only the frames asked for are read back and written.
 #include "capture.h"
 
+#include <GL/gl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -129,20 +130,13 @@ class CaptureRun {
       }
     }
     if (first >= end) return Fail(EXIT_USAGE, "no frame lies in the range asked for");
-    return EXIT_DONE;
+    return CheckSamples(o);
   }
 
   // Starts ffmpeg on a reserved file, or makes the images' folder.
   int PrepareOutput() {
     if (!video) return PrepareImageOutput(o, &error) ? EXIT_DONE : Fail(EXIT_USAGE, error);
-    FfmpegEncoder::Settings settings;
-    settings.output = o.output;
-    settings.width = platform::SHOW_WIDTH;
-    settings.height = platform::SHOW_HEIGHT;
-    settings.fps = o.fps;
-    settings.audio = soundtrack;
-    settings.audioStart = static_cast<double>(first) / o.fps;
-    settings.duration = static_cast<double>(end - first) / o.fps;
+    const FfmpegEncoder::Settings settings = VideoSettings(o, soundtrack, first, end);
     if (!encoder.Reserve(settings, &error)) return Fail(EXIT_USAGE, error);
     if (!encoder.Start(&error)) return Fail(EXIT_FAILED, error);
     return EXIT_DONE;
@@ -153,6 +147,7 @@ class CaptureRun {
   void RenderLoop() {
     started = std::chrono::steady_clock::now();
     OfflineShow show(o.fps);
+    show.window.samples = o.msaa;
     ProgressBar progress(end);
     show.Start();
     std::vector<unsigned char> pixels;
@@ -160,11 +155,12 @@ class CaptureRun {
       const bool wanted = video ? n >= first : targets.count(n) != 0;
       tally.Before();
       show.Frame(n, [&] {
-        if (wanted) pixels = show.TopDownPixels();
+        if (wanted && video) show.window.ReadPixels(&pixels);
+        if (wanted && !video) pixels = show.TopDownPixels();
       });
       tally.After(show.TimeOf(n));
       progress.Update(n + 1);
-      if (wanted) Write(n, pixels);
+      if (wanted) Write(n, &pixels);
     }
     progress.Finish();
     show.Finish();
@@ -202,14 +198,15 @@ class CaptureRun {
     return status;
   }
 
-  void Write(long n, const std::vector<unsigned char>& pixels) {
+  // A video frame's buffer is swapped for a spare one; images are written here.
+  void Write(long n, std::vector<unsigned char>* pixels) {
     if (video) {
       failed = !encoder.Write(pixels);
       if (failed) error = "ffmpeg stopped taking frames";
     }
     for (size_t i = 0; !video && !failed && i < targets[n].size(); ++i) {
       const std::string& target = targets[n][i];
-      failed = !WriteFramePng(target, pixels, &error);
+      failed = !WriteFramePng(target, *pixels, &error);
       if (failed) {
         std::remove(target.c_str());
         error = "cannot write " + target + ": " + error;
@@ -233,6 +230,41 @@ class CaptureRun {
 };
 
 }  // namespace
+
+int CheckSamples(const CaptureOptions& o) {
+  if (o.msaa == 0) return EXIT_DONE;
+  platform::OffscreenWindow probe;
+  if (!probe.Open(1, 1, 16, 0, false)) {
+    Complain(probe.Error());
+    return EXIT_FAILED;
+  }
+  const int most = probe.MaxSamples();
+  const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  probe.Close();
+  if (o.msaa <= most) return EXIT_DONE;
+  Complain("--msaa " + std::to_string(o.msaa) + ": this OpenGL (" + renderer + ") gives at most " +
+           std::to_string(most) + " samples a pixel");
+  return EXIT_USAGE;
+}
+
+FfmpegEncoder::Settings VideoSettings(const CaptureOptions& o, const std::string& soundtrack, long first,
+                                      long end) {
+  FfmpegEncoder::Settings settings;
+  settings.output = o.output;
+  settings.width = platform::SHOW_WIDTH;
+  settings.height = platform::SHOW_HEIGHT;
+  settings.fps = o.fps;
+  settings.audio = soundtrack;
+  settings.audioStart = static_cast<double>(first) / o.fps;
+  settings.duration = static_cast<double>(end - first) / o.fps;
+  settings.bottomUp = true;
+  settings.preset = o.preset;
+  settings.crf = o.crf;
+  settings.videoWidth = o.videoWidth;
+  settings.videoHeight = o.videoHeight;
+  settings.pad = o.pad;
+  return settings;
+}
 
 long FirstFrameAt(double seconds, int fps) {
   return static_cast<long>(std::ceil(seconds * fps - TIME_SLACK));

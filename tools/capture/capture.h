@@ -7,6 +7,7 @@
 #include <string>
 
 #include "capture_options.h"
+#include "ffmpeg_encoder.h"
 
 // Exit statuses of zarv-capture.
 constexpr int EXIT_DONE = 0;
@@ -23,6 +24,16 @@ long FirstFrameAt(double seconds, int fps);
 // The frame in which the show ends itself: the first whose show time, as the
 // show reads it (single precision), is past SHOW_END.
 long LastShowFrame(int fps);
+
+// The encoder's settings for a video of frames [first, end) as the options
+// ask for it: frames read bottom-up, the soundtrack's stretch beside them.
+FfmpegEncoder::Settings VideoSettings(const CaptureOptions& options, const std::string& soundtrack,
+                                      long first, long end);
+
+// Whether the GL can give the --msaa the options ask for, asked of a
+// throwaway offscreen context before anything is drawn or written. EXIT_DONE,
+// or the exit status after a message saying the most it can give.
+int CheckSamples(const CaptureOptions& options);
 
 // Runs the capture the options ask for, with the working directory already
 // the show's; output paths must be absolute. soundtrack: the music file's

@@ -5,8 +5,10 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "paths.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -33,6 +35,106 @@ bool ParseFps(const char* text, int* value, std::string* error) {
     return false;
   }
   *value = static_cast<int>(v);
+  return true;
+}
+
+// x264's presets, fastest first.
+const char* const PRESETS[] = {"ultrafast", "superfast", "veryfast", "faster",   "fast",
+                               "medium",    "slow",      "slower",   "veryslow", "placebo"};
+
+// --quality's names for an x264 preset and rate factor.
+struct Quality {
+  const char* name;
+  const char* preset;
+  int crf;
+};
+const Quality QUALITIES[] = {
+    {"draft", "ultrafast", 20}, {"normal", DEFAULT_PRESET, DEFAULT_CRF}, {"best", "slow", 16}};
+
+bool ParsePreset(const std::string& text, std::string* value, std::string* error) {
+  std::string names;
+  for (const char* preset : PRESETS) {
+    if (text == preset) {
+      *value = text;
+      return true;
+    }
+    names += std::string(names.empty() ? "" : ", ") + preset;
+  }
+  *error = "--preset needs one of x264's presets (" + names + "), not \"" + text + "\"";
+  return false;
+}
+
+bool ParseCrf(const std::string& text, int* value, std::string* error) {
+  char* end = nullptr;
+  long v = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || v < 0 || v > MAX_CRF) {
+    *error = "--crf needs a whole number from 0 to " + std::to_string(MAX_CRF) + ", not \"" + text + "\"";
+    return false;
+  }
+  *value = static_cast<int>(v);
+  return true;
+}
+
+bool ParseQuality(const std::string& text, CaptureOptions* o, std::string* error) {
+  for (const Quality& q : QUALITIES) {
+    if (text == q.name) {
+      o->preset = q.preset;
+      o->crf = q.crf;
+      return true;
+    }
+  }
+  *error = "--quality needs draft, normal or best, not \"" + text + "\"";
+  return false;
+}
+
+// WIDTHxHEIGHT, both even and from 2 to MAX_VIDEO_SIDE.
+bool ParseSize(const std::string& text, CaptureOptions* o, std::string* error) {
+  const size_t x = text.find('x');
+  long side[2] = {0, 0};
+  bool ok = x != std::string::npos;
+  for (int i = 0; ok && i < 2; ++i) {
+    const std::string part = i == 0 ? text.substr(0, x) : text.substr(x + 1);
+    char* end = nullptr;
+    side[i] = std::strtol(part.c_str(), &end, 10);
+    ok = !part.empty() && std::isdigit(static_cast<unsigned char>(part[0])) && *end == '\0' && side[i] > 0 &&
+         side[i] <= MAX_VIDEO_SIDE && side[i] % 2 == 0;
+  }
+  if (!ok) {
+    *error = "--size needs WIDTHxHEIGHT in even pixels from 2 to " + std::to_string(MAX_VIDEO_SIDE) +
+             ", not \"" + text + "\"";
+    return false;
+  }
+  o->videoWidth = static_cast<int>(side[0]);
+  o->videoHeight = static_cast<int>(side[1]);
+  return true;
+}
+
+bool ParseMsaa(const std::string& text, int* value, std::string* error) {
+  if (text != "2" && text != "4" && text != "8") {
+    *error = "--msaa needs 2, 4 or 8 samples a pixel, not \"" + text + "\"";
+    return false;
+  }
+  *value = std::atoi(text.c_str());
+  return true;
+}
+
+// The video's size and shape fit together, and only a video is given them.
+bool SettleVideoShape(const CaptureOptions& o, bool encodingGiven, std::string* error) {
+  if (encodingGiven && o.mode != CaptureOptions::Mode::VIDEO && o.mode != CaptureOptions::Mode::BENCH) {
+    *error = "--preset, --crf, --quality, --size and --pad shape the video: --output must end in .mp4";
+    return false;
+  }
+  if (o.pad && o.videoWidth == 0) {
+    *error = "--pad needs --size, the frame to put the picture in";
+    return false;
+  }
+  const long w = o.videoWidth;
+  const long h = o.videoHeight;
+  if (w != 0 && !o.pad && w * platform::SHOW_HEIGHT != h * platform::SHOW_WIDTH) {
+    *error = "--size " + std::to_string(w) + "x" + std::to_string(h) +
+             " is not 4:3: add --pad to put the picture on black bars in it";
+    return false;
+  }
   return true;
 }
 
@@ -91,6 +193,12 @@ bool Settle(CaptureOptions* o, bool outputGiven, bool rangeGiven, std::string* e
 bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, std::string* error) {
   bool outputGiven = false;
   bool rangeGiven = false;
+  bool encodingGiven = false;
+  // --preset and --crf win over --quality, in whatever order they come.
+  std::string preset;
+  std::string crf;
+  bool presetGiven = false;
+  bool crfGiven = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
@@ -101,20 +209,23 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
       arg = arg.substr(0, eq);
       hasValue = true;
     }
-    if (arg == "--help" || arg == "-h" || arg == "--bench") {
+    if (arg == "--help" || arg == "-h" || arg == "--bench" || arg == "--pad") {
       if (hasValue) {
         *error = arg + " takes no value";
         return false;
       }
       if (arg == "--bench") {
         o->mode = CaptureOptions::Mode::BENCH;
+      } else if (arg == "--pad") {
+        o->pad = encodingGiven = true;
       } else {
         o->help = true;
       }
       continue;
     }
     const bool known = arg == "--output" || arg == "-o" || arg == "--from" || arg == "--to" ||
-                       arg == "--fps" || arg == "--still" || arg == "--show-dir";
+                       arg == "--fps" || arg == "--still" || arg == "--show-dir" || arg == "--preset" ||
+                       arg == "--crf" || arg == "--quality" || arg == "--size" || arg == "--msaa";
     if (!known) {
       *error = arg.rfind("-", 0) == 0 ? "unknown option " + arg : "unexpected argument \"" + arg + "\"";
       return false;
@@ -141,6 +252,20 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
       rangeGiven = true;
     } else if (arg == "--fps") {
       if (!ParseFps(value.c_str(), &o->fps, error)) return false;
+    } else if (arg == "--preset") {
+      preset = value;
+      presetGiven = encodingGiven = true;
+    } else if (arg == "--crf") {
+      crf = value;
+      crfGiven = encodingGiven = true;
+    } else if (arg == "--quality") {
+      if (!ParseQuality(value, o, error)) return false;
+      encodingGiven = true;
+    } else if (arg == "--size") {
+      if (!ParseSize(value, o, error)) return false;
+      encodingGiven = true;
+    } else if (arg == "--msaa") {
+      if (!ParseMsaa(value, &o->msaa, error)) return false;
     } else if (arg == "--still") {
       double t = 0.0;
       if (!ParseSeconds(arg, value.c_str(), &t, error)) return false;
@@ -153,8 +278,11 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
       o->showDir = value;
     }
   }
+  o->rangeGiven = rangeGiven;
   if (o->help) return true;
-  return Settle(o, outputGiven, rangeGiven, error);
+  if (presetGiven && !ParsePreset(preset, &o->preset, error)) return false;
+  if (crfGiven && !ParseCrf(crf, &o->crf, error)) return false;
+  return Settle(o, outputGiven, rangeGiven, error) && SettleVideoShape(*o, encodingGiven, error);
 }
 
 std::string CaptureUsage() {
@@ -177,9 +305,27 @@ spectrum is taken at exactly that position, so two runs give the same frames.
                      may be given several times
       --show-dir DIR where the show's data/ and murel.mp3 are (default: the
                      folder zarv-capture is in); zarv.log is written there
-      --bench        render as fast as possible and print frame times: the whole
-                     timetable, a stress case of 16 live effects, and a floor
-                     frame that only clears and reads back
+      --quality NAME shorthand for x264's preset and rate factor:
+@QUALITIES@
+      --preset NAME  x264's preset, ultrafast (fastest, biggest) to placebo;
+                     wins over --quality
+      --crf N        x264's constant rate factor, 0 (lossless) to 51: lower is
+                     better and bigger; wins over --quality
+      --size WxH     scale the video to W x H pixels with lanczos, each even and
+                     at most 4096; 4:3 (e.g. 1440x1080) unless --pad is given
+      --pad          fit the 4:3 picture into --size on black bars, e.g.
+                     --size 1920x1080 --pad for a 16:9 video
+      --msaa N       anti-alias with N samples a pixel: 2, 4 or 8 (default off,
+                     so that each frame is exactly what the live show draws)
+      --bench        render as fast as possible and print frame times: a floor
+                     frame that only clears and reads back, the timetable, a
+                     stress case of 16 live effects, and the capture: frames a
+                     second drawn and encoded to MP4 at the video settings
+                     given, against ffmpeg alone encoding the same frames.
+                     The timetable covers the whole show and the capture 20 s
+                     to 30 s unless --from/--to say otherwise; with them, the
+                     others run as many frames as the range holds, at most
+                     their usual 600 and 1200
   -h, --help         this text
 
 Frames before --from are simulated too (the show's state depends on them) but
@@ -195,5 +341,14 @@ that cannot be written.
 Example: zarv-capture --output zarv.mp4
          zarv-capture --still 75 --still 120 --output stills/
 )";
+  std::string qualities;
+  for (const Quality& q : QUALITIES) {
+    qualities +=
+        std::string("                       ") + q.name + std::string(8 - std::strlen(q.name), ' ') +
+        "--preset " + q.preset + " --crf " + std::to_string(q.crf) +
+        (q.crf == DEFAULT_CRF && std::strcmp(q.preset, DEFAULT_PRESET) == 0 ? " (the default)" : "") + "\n";
+  }
+  qualities.pop_back();
+  usage.replace(usage.find("@QUALITIES@"), 11, qualities);
   return usage.replace(usage.find("@END@"), 5, ShowEndText());
 }

@@ -8,16 +8,32 @@
 
 #include "fx/showclock.h"
 
+// The fastest x264 setting whose video stays within SSIM 0.985 of the
+// lossless frames over a busy stretch of the show.
+inline const char* const DEFAULT_PRESET = "ultrafast";
+constexpr int DEFAULT_CRF = 18;
+constexpr int MAX_CRF = 51;
+constexpr int MAX_VIDEO_SIDE = 4096;  // pixels
+
 struct CaptureOptions {
   enum class Mode { VIDEO, FRAMES, STILLS, BENCH };
 
   Mode mode = Mode::VIDEO;
   // A ".mp4" file (VIDEO), a folder (FRAMES, STILLS) or a ".png" file (one still).
   std::string output = "zarv.mp4";
-  double from = 0.0;  // show seconds, first frame at or after it
-  double to = -1.0;   // show seconds, frames before it; negative: to the show's end
+  double from = 0.0;        // show seconds, first frame at or after it
+  double to = -1.0;         // show seconds, frames before it; negative: to the show's end
+  bool rangeGiven = false;  // --from or --to was given
   int fps = 60;
   std::vector<double> stills;  // show seconds, in the order given
+  // The video's encoding, in x264's terms (VIDEO and the benchmark).
+  std::string preset = DEFAULT_PRESET;
+  int crf = DEFAULT_CRF;  // 0 (lossless) to MAX_CRF
+  // The video's size in pixels, scaled with lanczos; 0: the show's own.
+  int videoWidth = 0;
+  int videoHeight = 0;
+  bool pad = false;  // the picture keeps 4:3 on black bars in a frame of another shape
+  int msaa = 0;      // samples a pixel in the offscreen framebuffer; 0: one, no anti-aliasing
   // Where data/ and murel.mp3 are; empty: the folder of the executable.
   std::string showDir;
   bool help = false;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "paths.h"
 
@@ -27,6 +28,9 @@ namespace {
 constexpr size_t MAX_MESSAGE = 4000;
 // A bigger pipe lets ffmpeg take a whole frame while the next is drawn.
 constexpr int PIPE_BYTES = 1 << 20;
+// Frames handed over but not yet in the pipe: enough to ride out an uneven
+// frame, few enough to keep memory small.
+constexpr size_t MAX_QUEUED = 2;
 
 std::string Number(double value) {
   char text[32];
@@ -54,6 +58,43 @@ std::string MakeTemp(const std::string& pattern, std::string* error) {
   fchmod(fd, 0666 & ~mask);
   close(fd);
   return name.data();
+}
+
+// Writes all of data to fd; false on an error other than an interruption.
+bool WriteAll(int fd, const unsigned char* data, size_t left) {
+  while (left > 0) {
+    ssize_t n = write(fd, data, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// ffmpeg's video filters: the flip of bottom-up rows, then the scaling.
+std::string VideoFilters(const FfmpegEncoder::Settings& s) {
+  std::string filters = s.bottomUp ? "vflip" : "";
+  if (s.videoWidth <= 0 || s.videoHeight <= 0) return filters;
+  int w = s.videoWidth;
+  int h = s.videoHeight;
+  if (s.pad) {
+    // The largest picture of the frames' shape that fits, in even pixels as yuv420p needs.
+    if (static_cast<long>(w) * s.height > static_cast<long>(h) * s.width) {
+      w = static_cast<int>(static_cast<long>(h) * s.width / s.height) / 2 * 2;
+    } else {
+      h = static_cast<int>(static_cast<long>(w) * s.height / s.width) / 2 * 2;
+    }
+  }
+  filters += (filters.empty() ? "" : ",") + std::string("scale=") + std::to_string(w) + ":" +
+             std::to_string(h) + ":flags=lanczos";
+  if (s.pad) {
+    filters += ",pad=" + std::to_string(s.videoWidth) + ":" + std::to_string(s.videoHeight) +
+               ":(ow-iw)/2:(oh-ih)/2:black";
+  }
+  return filters;
 }
 
 // The encoder with files on disk: a fatal error in the show ends the process
@@ -93,7 +134,10 @@ std::vector<std::string> FfmpegEncoder::Command(const Settings& s, const std::st
   }
   args.insert(args.end(), {"-map", "0:v"});
   if (audio) args.insert(args.end(), {"-map", "1:a"});
-  args.insert(args.end(), {"-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p"});
+  const std::string filters = VideoFilters(s);
+  if (!filters.empty()) args.insert(args.end(), {"-vf", filters});
+  args.insert(args.end(),
+              {"-c:v", "libx264", "-preset", s.preset, "-crf", std::to_string(s.crf), "-pix_fmt", "yuv420p"});
   if (audio) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
   args.insert(args.end(), {"-f", "mp4", file});
   return args;
@@ -157,26 +201,66 @@ bool FfmpegEncoder::Start(std::string* error) {
   }
   child = pid;
   toFfmpeg = ends[1];
+  if (!settings.rawCopy.empty()) {
+    rawCopy = open(settings.rawCopy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (rawCopy < 0) {
+      *error = "cannot write " + settings.rawCopy + ": " + std::strerror(errno);
+      Abandon();
+      return false;
+    }
+  }
+  closing = broken = false;
+  writer = std::thread(&FfmpegEncoder::FeedFfmpeg, this);
   return true;
 }
 
-bool FfmpegEncoder::Write(const std::vector<unsigned char>& pixels) {
-  if (toFfmpeg < 0) return false;
-  const unsigned char* data = pixels.data();
-  size_t left = pixels.size();
-  while (left > 0) {
-    ssize_t n = write(toFfmpeg, data, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    left -= static_cast<size_t>(n);
+bool FfmpegEncoder::Write(std::vector<unsigned char>* pixels) {
+  std::unique_lock<std::mutex> held(lock);
+  changed.wait(held, [this] { return queued.size() < MAX_QUEUED || broken || !writer.joinable(); });
+  if (broken || !writer.joinable()) return false;
+  std::vector<unsigned char> frame;
+  frame.swap(*pixels);
+  if (!spare.empty()) {
+    pixels->swap(spare.back());
+    spare.pop_back();
   }
+  queued.push_back(std::move(frame));
+  changed.notify_all();
   return true;
+}
+
+void FfmpegEncoder::FeedFfmpeg() {
+  std::unique_lock<std::mutex> held(lock);
+  for (;;) {
+    changed.wait(held, [this] { return !queued.empty() || closing; });
+    if (queued.empty() || broken) return;
+    std::vector<unsigned char> frame = std::move(queued.front());
+    queued.pop_front();
+    held.unlock();
+    bool ok = WriteAll(toFfmpeg, frame.data(), frame.size());
+    if (ok && rawCopy >= 0) ok = WriteAll(rawCopy, frame.data(), frame.size());
+    held.lock();
+    broken = broken || !ok;
+    spare.push_back(std::move(frame));
+    changed.notify_all();
+  }
+}
+
+void FfmpegEncoder::StopWriter(bool dropQueued) {
+  {
+    std::lock_guard<std::mutex> held(lock);
+    closing = true;
+    if (dropQueued) queued.clear();
+    changed.notify_all();
+  }
+  if (writer.joinable()) writer.join();
+  std::lock_guard<std::mutex> held(lock);
+  queued.clear();
+  changed.notify_all();
 }
 
 int FfmpegEncoder::Wait() {
+  StopWriter(false);
   if (toFfmpeg >= 0) close(toFfmpeg);
   toFfmpeg = -1;
   int status = 0;
@@ -210,10 +294,12 @@ void FfmpegEncoder::GiveUp(std::string* error) {
 }
 
 void FfmpegEncoder::Abandon() {
+  // ffmpeg goes first, so that a write the writer thread is blocked in fails.
+  if (child > 0) kill(child, SIGTERM);
+  StopWriter(true);
   if (toFfmpeg >= 0) close(toFfmpeg);
   toFfmpeg = -1;
   if (child > 0) {
-    kill(child, SIGTERM);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
@@ -239,6 +325,8 @@ std::string FfmpegEncoder::Failure(int status) const {
 
 void FfmpegEncoder::RemoveFiles() {
   if (pending == this) pending = nullptr;
+  if (rawCopy >= 0) close(rawCopy);
+  rawCopy = -1;
   if (!partial.empty()) std::remove(partial.c_str());
   partial.clear();
   if (!errorsFile.empty()) std::remove(errorsFile.c_str());

@@ -1,11 +1,16 @@
 // Encodes frames to an MP4 (H.264, with the soundtrack as AAC) by piping raw
 // RGBA frames into the ffmpeg command-line tool. The video is written under a
 // temporary name beside the output and renamed only when ffmpeg succeeds.
+// A writer thread feeds ffmpeg, so the next frame is drawn while it encodes.
 #pragma once
 
 #include <sys/types.h>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class FfmpegEncoder {
@@ -18,6 +23,13 @@ class FfmpegEncoder {
     std::string audio;      // the soundtrack; empty: none
     double audioStart = 0;  // seconds into the soundtrack of the first frame
     double duration = 0;    // seconds of soundtrack to take
+    bool bottomUp = false;  // rows come bottom row first, as GL reads them: ffmpeg flips them
+    std::string preset;     // x264's preset name
+    int crf = 0;            // x264's constant rate factor, 0..51
+    int videoWidth = 0;     // the video's size in pixels, scaled with lanczos; 0: the frames' size
+    int videoHeight = 0;
+    bool pad = false;     // keep the frames' aspect ratio inside the video size, on black bars
+    std::string rawCopy;  // a file that gets every frame as ffmpeg does; empty: none
   };
 
   FfmpegEncoder() = default;
@@ -31,8 +43,10 @@ class FfmpegEncoder {
   // Starts ffmpeg on the reserved file. False with the reason in *error when
   // it cannot be run.
   bool Start(std::string* error);
-  // One frame, rows top first. False once ffmpeg has stopped taking frames.
-  bool Write(const std::vector<unsigned char>& pixels);
+  // Hands one frame to the writer thread, waiting while two are still on
+  // their way. *pixels is swapped for a spare buffer of an earlier frame, to
+  // be filled again. False once ffmpeg has stopped taking frames.
+  bool Write(std::vector<unsigned char>* pixels);
   // Closes the stream and waits for ffmpeg; on success the video gets its
   // final name. False with ffmpeg's own message in *error otherwise, and
   // nothing is left behind.
@@ -47,15 +61,30 @@ class FfmpegEncoder {
   static std::vector<std::string> Command(const Settings& settings, const std::string& file);
 
  private:
-  // Closes ffmpeg's input and waits for it to exit; its wait status.
+  // Closes ffmpeg's input once the writer thread has handed over every frame
+  // and waits for ffmpeg to exit; its wait status.
   int Wait();
+  // The writer thread: frames from the queue into ffmpeg's pipe.
+  void FeedFfmpeg();
+  // Ends the writer thread after the frames already queued, or at once.
+  void StopWriter(bool dropQueued);
   // ffmpeg's exit described, with the message it left in its error file.
   std::string Failure(int status) const;
   void RemoveFiles();
 
   pid_t child = -1;
   int toFfmpeg = -1;       // the write end of ffmpeg's stdin
+  int rawCopy = -1;        // Settings::rawCopy, open for writing
   std::string partial;     // the video while ffmpeg writes it
   std::string errorsFile;  // ffmpeg's stderr
   Settings settings;
+
+  // Shared with the writer thread, under lock.
+  std::mutex lock;
+  std::condition_variable changed;
+  std::deque<std::vector<unsigned char>> queued;  // frames not yet written, oldest first
+  std::vector<std::vector<unsigned char>> spare;  // written frames' buffers
+  bool closing = false;                           // no more frames will come
+  bool broken = false;                            // a write failed: ffmpeg is gone
+  std::thread writer;
 };

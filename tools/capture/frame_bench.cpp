@@ -1,15 +1,19 @@
 // Each timed frame is what a capture does for one frame: set the clock and
-// the music position, the show's display, and the read-back (with the flip),
-// which also waits for the software rasteriser to finish the frame.
+// the music position, the show's display, and the read-back, which also
+// waits for the software rasteriser to finish the frame. The capture case
+// rides on the timetable's frames: in its range each frame also goes to
+// ffmpeg, and the wait for ffmpeg to finish is timed apart from the frames.
 #include "frame_bench.h"
 
 #include <GL/gl.h>
 #include <sys/resource.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "capture.h"
@@ -25,6 +29,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr long FLOOR_FRAMES = 600;
+// The capture case's default range, show seconds: many effects at once.
+constexpr double CAPTURE_FROM = 20.0;
+constexpr double CAPTURE_TO = 30.0;
 constexpr long STRESS_FRAMES = 1200;
 constexpr size_t STRESS_EFFECTS = 16;
 constexpr int STRESS_FLORA = 4;
@@ -39,21 +46,125 @@ long PeakKb() {
   return usage.ru_maxrss;
 }
 
-// Times frames until step returns false; step draws one frame and reads it back.
+// Times frames until step returns false; step draws one frame and reads it
+// back. The case's time is that of its frames, so that what is done between
+// them (the capture case's wait for ffmpeg) is left out.
 template <typename Step>
 FrameTimes TimeFrames(long frames, Step step) {
   FrameTimes times;
   times.ms.reserve(static_cast<size_t>(frames));
-  const Clock::time_point start = Clock::now();
   for (long n = 0; n < frames && !captureInterrupted; ++n) {
     const Clock::time_point before = Clock::now();
     if (!step(n)) break;
     times.ms.push_back(Ms(Clock::now() - before));
+    times.seconds += times.ms.back() / 1000.0;
   }
-  times.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   times.peakKb = PeakKb();
   return times;
 }
+
+std::string TempFile(const std::string& suffix) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zarv-bench-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = mkstemp(name.data());
+  if (fd < 0) return "";
+  close(fd);
+  unlink(name.data());
+  return name.data() + suffix;
+}
+
+// The capture pipeline over frames [first, end): each frame handed to ffmpeg
+// as a capture does, a raw copy kept, then ffmpeg alone fed the same frames
+// from the copy. Videos and copy are temporary files, removed at the end.
+class CaptureCase {
+ public:
+  CaptureCase(const CaptureOptions& o, const std::string& soundtrack, long first, long end)
+      : first(first), end(end), settings(VideoSettings(o, soundtrack, first, end)) {
+    settings.output = TempFile(".mp4");
+    settings.rawCopy = TempFile(".raw");
+  }
+  ~CaptureCase() {
+    if (!settings.output.empty()) std::remove(settings.output.c_str());
+    if (!settings.rawCopy.empty()) std::remove(settings.rawCopy.c_str());
+  }
+
+  bool Wants(long n) const { return n >= first && n < end; }
+
+  // Starts ffmpeg ahead of the frames; its start-up counts to the capture's
+  // time, but not to the frame during which it would happen.
+  void Open() {
+    const Clock::time_point start = Clock::now();
+    failed = !encoder.Reserve(settings, &error) || !encoder.Start(&error);
+    startUpSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+  }
+
+  // Frame n is drawn and bound; false when the case has failed.
+  bool Frame(long n, const platform::OffscreenWindow& window) {
+    if (n == first) started = Clock::now();
+    window.ReadPixels(&pixels);
+    failed = failed || !encoder.Write(&pixels);
+    if (!failed && n + 1 == end) End();
+    return !failed;
+  }
+
+  void Print() const {
+    const long frames = end - first;
+    if (!failed && !done) {
+      std::printf("%-10s %7ld frames: not reached, the show ended first\n", "capture", frames);
+      return;
+    }
+    if (failed) {
+      std::printf("%-10s %7ld failed: %s\n", "capture", frames, error.c_str());
+      return;
+    }
+    std::printf(
+        "%-10s %7ld frames (%.3f s to %.3f s, x264 %s crf %d): drawn and encoded %.1f fps in %.1f s; "
+        "ffmpeg alone %.1f fps in %.1f s; ratio %.2f\n",
+        "capture", frames, static_cast<double>(first) / settings.fps,
+        static_cast<double>(end - 1) / settings.fps, settings.preset.c_str(), settings.crf,
+        frames / captureSeconds, captureSeconds, frames / aloneSeconds, aloneSeconds,
+        captureSeconds / aloneSeconds);
+  }
+
+ private:
+  // Waits for the capture's video, then times ffmpeg alone on the raw copy.
+  void End() {
+    failed = !encoder.Finish(&error);
+    captureSeconds = startUpSeconds + std::chrono::duration<double>(Clock::now() - started).count();
+    if (failed) return;
+    FfmpegEncoder::Settings alone = settings;
+    alone.rawCopy.clear();
+    const std::string copy = settings.rawCopy;
+    std::FILE* in = std::fopen(copy.c_str(), "rb");
+    FfmpegEncoder again;
+    const Clock::time_point start = Clock::now();
+    failed = in == nullptr || !again.Reserve(alone, &error) || !again.Start(&error);
+    for (long n = first; n < end && !failed; ++n) {
+      pixels.resize(static_cast<size_t>(settings.width) * settings.height * 4);
+      failed = std::fread(pixels.data(), 1, pixels.size(), in) != pixels.size() || !again.Write(&pixels);
+    }
+    failed = failed || !again.Finish(&error);
+    aloneSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (in != nullptr) std::fclose(in);
+    if (failed && error.empty()) error = "cannot read back " + copy;
+    done = true;
+  }
+
+  const long first;
+  const long end;
+  FfmpegEncoder::Settings settings;
+  FfmpegEncoder encoder;
+  std::vector<unsigned char> pixels;
+  Clock::time_point started;
+  double startUpSeconds = 0.0;
+  double captureSeconds = 0.0;
+  double aloneSeconds = 0.0;
+  bool failed = false;
+  bool done = false;
+  std::string error;
+};
 
 void RetireAll() {
   for (DemoFX* fx : frags) {
@@ -119,35 +230,64 @@ double FrameTimes::Percentile(double p) const {
   return sorted[index];
 }
 
-int RunFrameBench(const CaptureOptions& options) {
-  OfflineShow show(options.fps);
+int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack) {
+  const int fps = options.fps;
+  // The timetable's frames; with a range given, every case runs as many.
+  const long first = FirstFrameAt(options.from, fps);
+  const long showEnd = LastShowFrame(fps) + 1;
+  const long end = options.to >= 0.0 ? std::min(FirstFrameAt(options.to, fps), showEnd) : showEnd;
+  // With a range given, the floor and stress cases run as many frames as it
+  // holds, up to their usual counts.
+  const long rangeFrames = std::max(end - first, 1L);
+  CaptureCase capture(options, soundtrack, options.rangeGiven ? first : FirstFrameAt(CAPTURE_FROM, fps),
+                      options.rangeGiven ? end : FirstFrameAt(CAPTURE_TO, fps));
+
+  const int samples = CheckSamples(options);
+  if (samples != EXIT_DONE) return samples;
+  OfflineShow show(fps);
+  show.window.samples = options.msaa;
   show.Start();
   std::vector<unsigned char> pixels;
   const auto readBack = [&] { pixels = show.TopDownPixels(); };
 
-  const FrameTimes floor = TimeFrames(FLOOR_FRAMES, [&](long) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    platform::SwapBuffers();
-    readBack();
-    return true;
-  });
+  const FrameTimes floor =
+      TimeFrames(options.rangeGiven ? std::min(rangeFrames, FLOOR_FRAMES) : FLOOR_FRAMES, [&](long) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        platform::SwapBuffers();
+        readBack();
+        return true;
+      });
 
-  const FrameTimes timetable = TimeFrames(LastShowFrame(options.fps) + 1, [&](long n) {
+  for (long n = 0; n < first && show.Running() && !captureInterrupted; ++n) show.Frame(n);
+  // Frames drawn without a read-back may still be rasterising: they are not
+  // the first timed frame's cost.
+  glFinish();
+  capture.Open();
+  bool captured = true;
+  const FrameTimes timetable = TimeFrames(end - first, [&](long i) {
+    const long n = first + i;
     if (!show.Running()) return false;
-    show.Frame(n, readBack);
-    return true;
+    show.Frame(n, [&] {
+      if (capture.Wants(n)) {
+        captured = capture.Frame(n, show.window);
+      } else {
+        readBack();
+      }
+    });
+    return captured;
   });
 
   RetireAll();
   TopUp();
-  const long stressStart = FirstFrameAt(STRESS_START, options.fps);
+  const long stressStart = FirstFrameAt(STRESS_START, fps);
   size_t live = 0;
   int liveFlora = 0;
-  const FrameTimes stress = TimeFrames(STRESS_FRAMES, [&](long n) {
-    show.Frame(stressStart + n, readBack);
-    TopUp();
-    return true;
-  });
+  const FrameTimes stress =
+      TimeFrames(options.rangeGiven ? std::min(rangeFrames, STRESS_FRAMES) : STRESS_FRAMES, [&](long n) {
+        show.Frame(stressStart + n, readBack);
+        TopUp();
+        return true;
+      });
   for (DemoFX* fx : frags) liveFlora += fx->type == 3 ? 1 : 0;
   live = frags.size();
   const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
@@ -155,7 +295,7 @@ int RunFrameBench(const CaptureOptions& options) {
 
   if (captureInterrupted) return EXIT_INTERRUPTED;
   std::printf("zarv frame benchmark: %d x %d offscreen, %s, %d fps; each frame drawn and read back\n",
-              platform::SHOW_WIDTH, platform::SHOW_HEIGHT, renderer.c_str(), options.fps);
+              platform::SHOW_WIDTH, platform::SHOW_HEIGHT, renderer.c_str(), fps);
   std::printf("%-10s %7s %8s %8s %8s %8s %8s %8s %9s %8s\n", "case", "frames", "median", "p95", "p99",
               "worst", "fps", "peak MB", "median/", "p99/");
   std::printf("%-10s %7s %8s %8s %8s %8s %8s %8s %9s %8s\n", "", "", "ms", "ms", "ms", "ms", "", "", "floor",
@@ -163,9 +303,13 @@ int RunFrameBench(const CaptureOptions& options) {
   PrintRow("floor", floor, floor);
   PrintRow("timetable", timetable, floor);
   PrintRow("stress", stress, floor);
+  capture.Print();
   std::printf(
-      "floor: clear and read back only. timetable: frames 0 to the show's end. stress: from %.0f s, "
-      "topped up to %zu live effects with %d mesh scenes before every frame (%zu and %d at the end).\n",
-      STRESS_START, STRESS_EFFECTS, STRESS_FLORA, live, liveFlora);
-  return EXIT_DONE;
+      "floor: clear and read back only. timetable: frames %.3f s to %.3f s (those in the capture's range "
+      "also handed to ffmpeg). stress: from %.0f s, topped up to %zu live effects with %d mesh scenes "
+      "before every frame (%zu and %d at the end). capture: the frames drawn and encoded to MP4, from the "
+      "first frame until ffmpeg is done, against ffmpeg alone encoding the same raw frames.\n",
+      static_cast<double>(first) / fps, static_cast<double>(end - 1) / fps, STRESS_START, STRESS_EFFECTS,
+      STRESS_FLORA, live, liveFlora);
+  return captured ? EXIT_DONE : EXIT_FAILED;
 }

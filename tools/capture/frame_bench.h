@@ -1,9 +1,11 @@
 // zarv-capture --bench: how long the show's frames take offscreen, each drawn
-// and read back as a capture does. Three cases in one run: the floor (a frame
-// that only clears and reads back), the whole timetable, and a stress case
-// of 16 live effects including four flora scenes.
+// and read back as a capture does. Four cases in one run: the floor (a frame
+// that only clears and reads back), the timetable, a stress case of 16 live
+// effects including four flora scenes, and the capture pipeline (frames drawn
+// and encoded to MP4, against ffmpeg alone encoding the same frames).
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "capture_options.h"
@@ -19,5 +21,6 @@ struct FrameTimes {
   double Fps() const { return seconds > 0.0 ? ms.size() / seconds : 0.0; }
 };
 
-// Runs the three cases from the show folder and prints a table on stdout.
-int RunFrameBench(const CaptureOptions& options);
+// Runs the four cases from the show folder and prints a table on stdout.
+// soundtrack: the music file's absolute path, for the capture's video.
+int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack);

@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
 
-  if (options.mode == CaptureOptions::Mode::BENCH) return RunFrameBench(options);
-  return RunCapture(options, showDir + "/murel.mp3");
+  const std::string soundtrack = showDir + "/murel.mp3";
+  if (options.mode == CaptureOptions::Mode::BENCH) return RunFrameBench(options, soundtrack);
+  return RunCapture(options, soundtrack);
 }
