@@ -8,6 +8,9 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <cassert>
+#include <cstring>
+
 namespace platform {
 
 OffscreenWindow::~OffscreenWindow() { Close(); }
@@ -67,6 +70,9 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
 
 void OffscreenWindow::Close() {
   if (context == nullptr) return;
+  glDeleteBuffers(READS_IN_FLIGHT, pixelBuffers);
+  for (unsigned& buffer : pixelBuffers) buffer = 0;
+  readsQueued = 0;
   frame.Release();
   resolved.Release();
   eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
@@ -106,19 +112,57 @@ int OffscreenWindow::MaxSamples() const {
   return most;
 }
 
+void OffscreenWindow::BindForReading() const {
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  if (!resolved.Created()) return;
+  // A multisampled buffer cannot be read: its samples are averaged into the
+  // plain one, which is read instead.
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, frame.Name());
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolved.Name());
+  glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, resolved.Name());
+}
+
+void OffscreenWindow::BindForDrawing() const {
+  if (resolved.Created()) glBindFramebuffer(GL_FRAMEBUFFER, frame.Name());
+}
+
 void OffscreenWindow::ReadPixels(std::vector<unsigned char>* pixels) const {
   pixels->resize(static_cast<size_t>(width) * height * 4);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  if (resolved.Created()) {
-    // A multisampled buffer cannot be read: its samples are averaged into
-    // the plain one, read there, and the show goes on drawing into its own.
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, frame.Name());
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolved.Name());
-    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, resolved.Name());
-  }
+  BindForReading();
   glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels->data());
-  if (resolved.Created()) glBindFramebuffer(GL_FRAMEBUFFER, frame.Name());
+  BindForDrawing();
+}
+
+void OffscreenWindow::StartRead() {
+  assert(readsQueued < READS_IN_FLIGHT && "FinishRead must take a frame before another read starts");
+  const GLsizeiptr bytes = static_cast<GLsizeiptr>(width) * height * 4;
+  if (pixelBuffers[0] == 0) {
+    glGenBuffers(READS_IN_FLIGHT, pixelBuffers);
+    for (unsigned buffer : pixelBuffers) {
+      glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+      glBufferData(GL_PIXEL_PACK_BUFFER, bytes, nullptr, GL_STREAM_READ);
+    }
+  }
+  BindForReading();
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, pixelBuffers[(oldestRead + readsQueued) % READS_IN_FLIGHT]);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  BindForDrawing();
+  ++readsQueued;
+}
+
+bool OffscreenWindow::FinishRead(std::vector<unsigned char>* pixels) {
+  assert(readsQueued > 0 && "FinishRead needs a frame queued by StartRead");
+  pixels->resize(static_cast<size_t>(width) * height * 4);
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, pixelBuffers[oldestRead]);
+  const void* mapped = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
+  if (mapped != nullptr) std::memcpy(pixels->data(), mapped, pixels->size());
+  glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  oldestRead = (oldestRead + 1) % READS_IN_FLIGHT;
+  --readsQueued;
+  return mapped != nullptr;
 }
 
 }  // namespace platform

@@ -41,6 +41,16 @@ class OffscreenWindow : public Backend {
   // The same into *pixels, whose memory is reused from frame to frame.
   void ReadPixels(std::vector<unsigned char>* pixels) const;
 
+  // Reading frames back without waiting for each, so that the next frame is
+  // drawn while the last is still rasterised: StartRead queues the current
+  // frame's pixels into a pixel buffer and returns at once; FinishRead waits
+  // for the oldest queued frame and copies it out as ReadPixels does (false
+  // when the GL cannot map its buffer).
+  static constexpr int READS_IN_FLIGHT = 2;
+  void StartRead();                                     // at most READS_IN_FLIGHT frames queued
+  bool FinishRead(std::vector<unsigned char>* pixels);  // at least one frame queued
+  int ReadsQueued() const { return readsQueued; }
+
   // What tests and the capture tool steer.
   void PressKey(int key) { keysDown.insert(key); }
   void ReleaseKey(int key) { keysDown.erase(key); }
@@ -56,10 +66,18 @@ class OffscreenWindow : public Backend {
   std::function<void()> onSwap;
 
  private:
+  // Makes the frame's pixels the read framebuffer's (resolving samples);
+  // BindForDrawing then gives the show its framebuffer back.
+  void BindForReading() const;
+  void BindForDrawing() const;
+
   void* display = nullptr;  // EGLDisplay
   void* context = nullptr;  // EGLContext
   Framebuffer frame;
   Framebuffer resolved;  // the multisampled frame's pixels, made for reading
+  unsigned pixelBuffers[READS_IN_FLIGHT] = {};
+  int readsQueued = 0;
+  int oldestRead = 0;  // the pixel buffer FinishRead takes next
   int width = 0;
   int height = 0;
   bool opened = false;

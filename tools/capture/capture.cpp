@@ -155,12 +155,19 @@ class CaptureRun {
       const bool wanted = video ? n >= first : targets.count(n) != 0;
       tally.Before();
       show.Frame(n, [&] {
-        if (wanted && video) show.window.ReadPixels(&pixels);
+        if (wanted && video) show.window.StartRead();
         if (wanted && !video) pixels = show.TopDownPixels();
       });
       tally.After(show.TimeOf(n));
       progress.Update(n + 1);
-      if (wanted) Write(n, &pixels);
+      if (wanted && !video) Write(n, &pixels);
+      // A video frame is taken from its pixel buffer once the next is drawn.
+      if (video && show.window.ReadsQueued() == platform::OffscreenWindow::READS_IN_FLIGHT) {
+        TakeVideoFrame(&show.window, &pixels);
+      }
+    }
+    while (video && !failed && !captureInterrupted && show.window.ReadsQueued() > 0) {
+      TakeVideoFrame(&show.window, &pixels);
     }
     progress.Finish();
     show.Finish();
@@ -198,13 +205,22 @@ class CaptureRun {
     return status;
   }
 
-  // A video frame's buffer is swapped for a spare one; images are written here.
-  void Write(long n, std::vector<unsigned char>* pixels) {
-    if (video) {
-      failed = !encoder.Write(pixels);
-      if (failed) error = "ffmpeg stopped taking frames";
+  // The oldest frame read into a pixel buffer, handed to ffmpeg; *pixels is
+  // swapped for a spare buffer.
+  void TakeVideoFrame(platform::OffscreenWindow* window, std::vector<unsigned char>* pixels) {
+    if (!window->FinishRead(pixels)) {
+      failed = true;
+      error = "cannot read a frame back from the GL";
+    } else if (!encoder.Write(pixels)) {
+      failed = true;
+      error = "ffmpeg stopped taking frames";
     }
-    for (size_t i = 0; !video && !failed && i < targets[n].size(); ++i) {
+    written += failed ? 0 : 1;
+  }
+
+  // The frame as PNG images, one for each target.
+  void Write(long n, std::vector<unsigned char>* pixels) {
+    for (size_t i = 0; !failed && i < targets[n].size(); ++i) {
       const std::string& target = targets[n][i];
       failed = !WriteFramePng(target, *pixels, &error);
       if (failed) {
