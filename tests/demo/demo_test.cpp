@@ -14,6 +14,7 @@
 #include "assets/mesh.h"
 #include "foundation/debug.h"
 #include "fx/circle1frag.h"
+#include "fx/circle2frag.h"
 #include "fx/demofx.h"
 #include "fx/flora0frag.h"
 #include "music/music.h"
@@ -53,6 +54,8 @@ class Demo : public ::testing::Test {
     platform::UseBackend(&window);
   }
   void TearDown() override {
+    ReleaseShowAssets();
+    Circle2Frag::tex = nullptr;  // done deletes it too
     if (started) done();
     ResetShow();
     window.Close();
