@@ -72,13 +72,7 @@ class Scheduler : public OffscreenGL {
   void TearDown() override {
     for (DemoFX* fx : frags) delete fx;
     frags.clear();
-    for (int i = 0; i < 4; ++i) {
-      delete Flora0Frag::anim[i];
-      delete Flora0Frag::mesh[i];
-    }
-    delete Circle1Frag::tex;
-    delete Circle2Frag::tex;
-    delete Circle2Frag::tex3;
+    ReleaseShowAssets();
     ResetShow();
     OffscreenGL::TearDown();
   }

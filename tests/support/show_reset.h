@@ -14,8 +14,21 @@
 #include "fx/showclock.h"
 #include "music/music.h"
 
+// Deletes the images, meshes and motions the effects' statics point to, as
+// start-up loads them (the show itself keeps them until it exits). Images
+// go while the GL context still exists.
+inline void ReleaseShowAssets() {
+  for (int i = 0; i < Flora0Frag::SLOTS; ++i) {
+    delete Flora0Frag::anim[i];
+    delete Flora0Frag::mesh[i];
+  }
+  delete Circle1Frag::tex;
+  delete Circle2Frag::tex;
+  delete Circle2Frag::tex3;
+}
+
 // Deletes the live effects; the images, meshes and motions the effects'
-// statics point to belong to whoever loaded them and are only let go of.
+// statics point to are let go of (see ReleaseShowAssets).
 inline void ResetShow() {
   for (DemoFX* fx : frags) delete fx;
   frags.clear();
