@@ -147,7 +147,7 @@ TEST(PngDecoder, SingleChannelAndColourImagesKeepTheirBytesTopRowFirst) {
 TEST(PngDecoder, SixteenBitSamplesKeepTheirHighByte) {
   ScratchDir dir;
   PngImage image = PngImage8(2, 1, PNG_COLOR_TYPE_RGB,
-                          {0x12, 0xFF, 0x34, 0x80, 0xFF, 0x7F, 0x00, 0xFF, 0xAB, 0x01, 0x56, 0x99});
+                             {0x12, 0xFF, 0x34, 0x80, 0xFF, 0x7F, 0x00, 0xFF, 0xAB, 0x01, 0x56, 0x99});
   image.depth = 16;
   ASSERT_TRUE(WritePng("deep.png", image));
   Decoded d = Load("deep.png");
