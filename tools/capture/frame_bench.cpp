@@ -100,11 +100,15 @@ class CaptureCase {
     startUpSeconds = std::chrono::duration<double>(Clock::now() - start).count();
   }
 
-  // Frame n is drawn and bound; false when the case has failed.
-  bool Frame(long n, const platform::OffscreenWindow& window) {
+  // Frame n is drawn and bound: queued for reading, and the one before it
+  // handed to ffmpeg, as a capture does. False when the case has failed.
+  bool Frame(long n, platform::OffscreenWindow* window) {
     if (n == first) started = Clock::now();
-    window.ReadPixels(&pixels);
-    failed = failed || !encoder.Write(&pixels);
+    window->StartRead();
+    const int keep = n + 1 == end ? 0 : platform::OffscreenWindow::READS_IN_FLIGHT - 1;
+    while (!failed && window->ReadsQueued() > keep) {
+      failed = !window->FinishRead(&pixels) || !encoder.Write(&pixels);
+    }
     if (!failed && n + 1 == end) End();
     return !failed;
   }
@@ -269,7 +273,7 @@ int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack) 
     if (!show.Running()) return false;
     show.Frame(n, [&] {
       if (capture.Wants(n)) {
-        captured = capture.Frame(n, show.window);
+        captured = capture.Frame(n, &show.window);
       } else {
         readBack();
       }
