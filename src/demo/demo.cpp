@@ -15,6 +15,7 @@
 #include "assets/texture.h"
 #include "demo/overlay.h"
 #include "demo/scheduler.h"
+#include "demo/show_folder.h"
 #include "foundation/debug.h"
 #include "fx/circle1frag.h"
 #include "fx/circle2frag.h"
@@ -69,6 +70,7 @@ void ToggleOverlayOnKey() {
 
 void init() {
   Log::Start("zarv.log", true);
+  GuideIfShowFilesMissing();
   platform::Init();
   platform::OpenWindow(platform::SHOW_WIDTH, platform::SHOW_HEIGHT, 0, 0, 0, 0, 16, 0, platform::FULLSCREEN);
   glViewport(0, 0, platform::SHOW_WIDTH, platform::SHOW_HEIGHT);

@@ -145,6 +145,32 @@ int64_t AudibleFrame(int64_t written) {
   return written - 2 * DEVICE_FRAMES + std::clamp<int64_t>(sinceBlock, 0, DEVICE_FRAMES);
 }
 
+// The stream frame being heard now on the device, from the played ring.
+int64_t DeviceStreamFrame() {
+  int64_t frame = 0;
+  for (int attempt = 0; attempt < RING_ATTEMPTS; ++attempt) {
+    if (music.played.Read(AudibleFrame(music.played.Written()), 0, nullptr, &frame)) break;
+  }
+  return frame;
+}
+
+// SDL stops a device whose output went away (an audio server that quit, a
+// headset unplugged). The music then goes on silently from the frame that
+// was being heard, so the spectrum keeps following the music's position.
+void FollowLostDevice() {
+  if (!music.playing || music.output != Output::DEVICE) return;
+  if (SDL_GetAudioDeviceStatus(music.device) != SDL_AUDIO_STOPPED) return;
+  const int64_t frame = DeviceStreamFrame();
+  // Closing joins the audio thread: from here on the stream is the main thread's.
+  SDL_CloseAudioDevice(music.device);
+  music.device = 0;
+  music.output = Output::SILENT;
+  music.startFrame = frame;
+  music.startTime = Now();
+  music.window.Restart(music.stream, frame - WINDOW);
+  Log::Msg("The audio output was lost; the music goes on silently");
+}
+
 // The stream frame being heard now, on the silent or offline output.
 int64_t StreamFrame() {
   if (music.output == Output::OFFLINE) return music.offlineFrame;
@@ -225,6 +251,7 @@ float* MusicGetSpectrum() {
     return music.bands;
   }
   if (!music.playing) return nullptr;
+  FollowLostDevice();
   ReadHeard();
   music.analyser.Analyse(music.samples, music.bands);
   return music.bands;
@@ -252,11 +279,10 @@ void MusicSetPos(int ms) {
 
 double MusicPosition() {
   if (!music.playing) return 0.0;
+  FollowLostDevice();
   int64_t frame = 0;
   if (music.output == Output::DEVICE) {
-    for (int attempt = 0; attempt < RING_ATTEMPTS; ++attempt) {
-      if (music.played.Read(AudibleFrame(music.played.Written()), 0, nullptr, &frame)) break;
-    }
+    frame = DeviceStreamFrame();
   } else {
     frame = std::max<int64_t>(0, StreamFrame());
     music.window.Read(music.stream, frame, 0, nullptr);

@@ -1,6 +1,7 @@
 // The show's soundtrack: one mp3 file streamed from disk and played once, and
 // the spectrum of what is being heard. Without an output device a silent
-// output keeps the same time; offline, the stream is read at exact positions.
+// output keeps the same time, and takes over from where playback had reached
+// if the device is lost; offline, the stream is read at exact positions.
 #pragma once
 
 // Glossary:

@@ -53,6 +53,7 @@ class OffscreenWindow : public Backend {
 
   // What tests and the capture tool steer.
   void PressKey(int key) { keysDown.insert(key); }
+  void ReleaseKey(int key) { keysDown.erase(key); }
   void RequestClose() { closeRequested = true; }
   void SetMousePos(int x, int y) { mouseX = x, mouseY = y; }
 

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <string>
 
-#include "fatal_report.h"
+#include "support/fatal_report.h"
 #include "support/offscreen_gl.h"
 #include "support/scratch_dir.h"
 
@@ -224,15 +224,6 @@ TEST(AnimatorFatal, BadCurveRecordsNameTheFile) {
   EXPECT_THAT(ReadLines("zarv.log"), ::testing::ElementsAre("unknown anim curve type \"\"",
                                                             ErrorReport("animcurve.cpp", curveFunc)));
 }
-
-namespace {
-
-struct FatalEnded {
-  int status;
-};
-[[noreturn]] void ThrowInsteadOfExiting(int status) { throw FatalEnded{status}; }
-
-}  // namespace
 
 TEST(AnimatorFatal, UnwindingFatalReportFreesTheCurvesReadSoFar) {
   ScratchDir dir;

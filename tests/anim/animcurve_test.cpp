@@ -11,7 +11,7 @@
 #include <limits>
 #include <string>
 
-#include "fatal_report.h"
+#include "support/fatal_report.h"
 #include "support/scratch_dir.h"
 
 namespace {

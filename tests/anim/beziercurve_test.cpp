@@ -10,27 +10,13 @@
 #include <sstream>
 #include <string>
 
-#include "fatal_report.h"
+#include "support/control_points.h"
+#include "support/fatal_report.h"
 #include "support/scratch_dir.h"
 
 namespace {
 
 const char* const LOAD_FUNC = "bool BezierCurve::Load(const std::string&)";
-
-ControlPoint Point(float param, Vector3 position, Vector3 in, Vector3 out) {
-  ControlPoint p;
-  p.param = param;
-  p.position = position;
-  p.handleIn = in;
-  p.handleOut = out;
-  return p;
-}
-
-void ExpectVectorNear(const Vector3& a, const Vector3& b, float tolerance = 1e-5f) {
-  EXPECT_NEAR(a.x, b.x, tolerance);
-  EXPECT_NEAR(a.y, b.y, tolerance);
-  EXPECT_NEAR(a.z, b.z, tolerance);
-}
 
 // A path from p0 to p3 with handles p1 (out of p0) and p2 (into p3), params 0 and 1.
 BezierCurve UnitPath(Vector3 p0, Vector3 p1, Vector3 p2, Vector3 p3) {
@@ -140,16 +126,18 @@ TEST(BezierCurveEval, ZeroLengthSegmentGivesItsFirstPoint) {
   ExpectVectorNear(out, Vector3(1, 2, 3), 0.0f);
 }
 
-TEST(BezierCurveCubic, MatchesTheBernsteinForm) {
+TEST(BezierCurveCubic, HitsTheEndsAndWorkedPointsBetween) {
+  // Worked by hand from the Bernstein weights, e.g. at 0.5 (p0 + 3 p1 + 3 p2 + p3) / 8.
   const Vector3 p0(1, -2, 3), p1(4, 0, -1), p2(-3, 5, 2), p3(2, 2, 2);
-  for (float s : {0.0f, 0.2f, 0.5f, 0.9f, 1.0f}) {
-    const float a = (1 - s) * (1 - s) * (1 - s), b = 3 * (1 - s) * (1 - s) * s, c = 3 * (1 - s) * s * s,
-                d = s * s * s;
-    ExpectVectorNear(
-        BezierCurve::Cubic(p0, p1, p2, p3, s),
-        Vector3(a * p0.x + b * p1.x + c * p2.x + d * p3.x, a * p0.y + b * p1.y + c * p2.y + d * p3.y,
-                a * p0.z + b * p1.z + c * p2.z + d * p3.z));
-  }
+  const struct {
+    float s;
+    Vector3 at;
+  } cases[] = {{0.0f, p0},
+               {0.2f, {1.776f, -0.528f, 1.36f}},
+               {0.5f, {0.75f, 1.875f, 1.0f}},
+               {0.9f, {0.838f, 2.671f, 1.92f}},
+               {1.0f, p3}};
+  for (const auto& c : cases) ExpectVectorNear(BezierCurve::Cubic(p0, p1, p2, p3, c.s), c.at);
 }
 
 TEST(RotateAround, RightHandedQuarterTurnsAndInvariants) {

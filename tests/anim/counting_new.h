@@ -1,6 +1,8 @@
-// Test support: linking counting_new.cpp replaces the global operator new of
-// the whole binary with one that counts every allocation.
+// Test support: linking counting_new.cpp replaces the global operator new
+// and delete of the whole binary with ones that count allocations.
 #pragma once
 
-// Allocations made through operator new (plain and array) so far.
+// Allocations made through operator new (any form) so far.
 long long AllocationCount();
+// Blocks from operator new (any form) not yet given back to operator delete.
+long long LiveAllocations();

@@ -7,8 +7,8 @@
 
 #include "anim/animcurve.h"
 #include "anim/beziercurve.h"
+#include "anim/counting_new.h"
 #include "anim/timeline.h"
-#include "counting_new.h"
 #include "support/scratch_dir.h"
 
 namespace {

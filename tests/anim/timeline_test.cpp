@@ -80,9 +80,10 @@ TEST(TimelineLoad, VerticalHandleGivesTheSteepSlope) {
   // First key's right handle and second key's left handle straight above them.
   Timeline t = Loaded("2  -1 0 0 0 0 5   1 5 1 1 1 2");
   EXPECT_EQ(t.coefs[0].c1, 5729578.0f);
-  const double dx = 1.0, dy = 1.0, m = 5729578.0;
-  EXPECT_FLOAT_EQ(t.coefs[0].c3, static_cast<float>((2 * m * dx - 2 * dy) / (dx * dx * dx)));
-  EXPECT_FLOAT_EQ(t.coefs[0].c2, static_cast<float>((3 * dy - 3 * m * dx) / (dx * dx)));
+  // Worked by hand: the cubic from 0 to 1 over a unit step with that slope
+  // at both ends is 11459154 x^3 - 17188731 x^2 + 5729578 x.
+  EXPECT_FLOAT_EQ(t.coefs[0].c3, 11459154.0f);
+  EXPECT_FLOAT_EQ(t.coefs[0].c2, -17188731.0f);
 }
 
 TEST(TimelineEval, FollowsTheHermiteSegmentsAndClampsOutsideTheRange) {

@@ -124,20 +124,6 @@ TEST_F(FontGL, PrintLaysOutOneQuadPerByteAdvancedByItsWidth) {
              static_cast<float>(font.width[' ']));
 }
 
-TEST_F(FontGL, TheCreditSpansTheSumOfItsWidths) {
-  ScratchDir dir;
-  WriteFontFiles(CountingMetrics());
-  Font font;
-  const std::string credit = "rT & wn";
-  float sum = 0.0f;
-  for (char c : credit) sum += static_cast<float>(font.width[static_cast<unsigned char>(c)]);
-  auto quads = Quads(Polygons([&] { font.Print(364.0f, 24.0f, 24.0f, "rT & wn"); }));
-  ASSERT_EQ(quads.size(), credit.size());
-  EXPECT_NEAR(quads.front()[0].x, 364.0f, 1e-3);
-  EXPECT_NEAR(quads.back()[1].x - 364.0f, sum * 24.0f / 32.0f, 1e-3);
-  EXPECT_NEAR(quads.back()[2].y, 48.0f, 1e-3);
-}
-
 TEST_F(FontGL, AZeroWidthGlyphDoesNotAdvance) {
   ScratchDir dir;
   WriteFontFiles(CountingMetrics());

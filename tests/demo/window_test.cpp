@@ -58,17 +58,25 @@ class ShowOnDesktop : public ::testing::Test {
  protected:
   void Start() {
     ASSERT_TRUE(server.Running());
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    std::string previousAsan = asan != nullptr ? asan : "";
-    // A sanitized binary would refuse a library loaded ahead of its runtime.
-    setenv("ASAN_OPTIONS", (previousAsan + ":verify_asan_link_order=0").c_str(), 1);
-    setenv("LD_PRELOAD", ZARV_GLFW_SPY, 1);
+    // Added to what the environment preloads already (the sanitizer suite's
+    // GL driver); a sanitized binary would refuse a library loaded ahead of
+    // its runtime without verify_asan_link_order=0.
+    const std::string preload = Env("LD_PRELOAD"), asan = Env("ASAN_OPTIONS");
+    setenv("LD_PRELOAD", (ZARV_GLFW_SPY ":" + preload).c_str(), 1);
+    setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
     zarv = std::make_unique<ChildProcess>(std::vector<std::string>{zarvBinary}, dir.path, server.display);
-    unsetenv("LD_PRELOAD");
-    if (asan != nullptr)
-      setenv("ASAN_OPTIONS", previousAsan.c_str(), 1);
+    Restore("LD_PRELOAD", preload);
+    Restore("ASAN_OPTIONS", asan);
+  }
+  static std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+  }
+  static void Restore(const char* name, const std::string& value) {
+    if (value.empty())
+      unsetenv(name);
     else
-      unsetenv("ASAN_OPTIONS");
+      setenv(name, value.c_str(), 1);
   }
   bool Called(const std::string& line) {
     std::vector<std::string> calls = ReadLines("glfw_calls.txt");
@@ -174,6 +182,7 @@ TEST_F(ShowWindow, RunsTheWholeShowToItsOwnEnd) {
 
 TEST(ShowWithoutDisplay, SaysSoAndExitsWithOne) {
   ScratchDir dir;
+  LinkShowFiles();
   ChildProcess zarv({zarvBinary}, dir.path, "");
   EXPECT_EQ(zarv.Wait(20), 1);
   std::string err = ReadFile("stderr.txt");

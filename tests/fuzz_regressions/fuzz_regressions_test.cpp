@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "anim/counting_new.h"
 #include "fuzz/entries.h"
-#include "live_allocations.h"
 
 namespace {
 

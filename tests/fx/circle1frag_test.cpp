@@ -1,6 +1,6 @@
-// The circle ornament as drawn: its loops, link and sprites where its
-// parameters put them (feedback vertices), the fade of its last second, and
-// the frame at the end of its life.
+// The circle ornament: its sixteen random parameters, then as drawn: its
+// loops, link and sprites where its parameters put them (feedback
+// vertices), the fade of its last second, and the frame at the end of its life.
 #include "fx/circle1frag.h"
 
 #include <GL/gl.h>
@@ -10,8 +10,10 @@
 #include <fstream>
 
 #include "assets/texture.h"
+#include "foundation/generator.h"
 #include "fx/showclock.h"
 #include "fx_support.h"
+#include "support/generator_draws.h"
 #include "support/offscreen_gl.h"
 #include "support/scratch_dir.h"
 
@@ -78,16 +80,81 @@ void ExpectLoop(const std::vector<FeedbackVertex>& loop, double cx, double cy, d
   EXPECT_EQ(loop[65].y, loop[0].y);
 }
 
-// The link curve between P0, P1, P2 at t.
-void Link(double t, double& x, double& y) {
-  const double p0x = -1.0 + 0.8, p0y = 0.0;
-  const double p1x = 0.0, p1y = 2.0;
-  const double p2x = 0.5, p2y = 0.5 - 0.5;
-  x = (1 - t) * (1 - t) * p0x + 2 * t * (1 - t) * p1x + t * t * p2x;
-  y = (1 - t) * (1 - t) * p0y + 2 * t * (1 - t) * p1y + t * t * p2y;
-}
+// The link from the first rim (-0.2, 0) past the control point (0, 2) to
+// the second rim (0.5, 0), at t = 0, 1/8, ..., 1: worked out by hand from
+// the quadratic Bezier weights (1 - t)^2, 2 t (1 - t) and t^2.
+constexpr double LINK_AT_EIGHTHS[9][2] = {{-0.2, 0.0},          {-0.1453125, 0.4375}, {-0.08125, 0.75},
+                                          {-0.0078125, 0.9375}, {0.075, 1.0},         {0.1671875, 0.9375},
+                                          {0.26875, 0.75},      {0.3796875, 0.4375},  {0.5, 0.0}};
 
 }  // namespace
+
+TEST_F(Circle1Render, TheFirstOrnamentOfEveryRunHasFixedParameters) {
+  // Worked out from the reference generator's first sixteen draws (16838,
+  // 5758, 10113, 17515, 31051, 5627, 23010, 7419, 16212, 4086, 2749, 12767,
+  // 9084, 12060, 32225, 17543).
+  SetRandomState(1);
+  Circle1Frag c;
+  EXPECT_EQ(RandomState(), StateAfter(1, 16));
+  EXPECT_EQ(c.type, 1);
+  EXPECT_TRUE(c.alive);
+  EXPECT_EQ(c.time, 0.0f);
+  const float got[] = {c.pos1.x,  c.pos1.y, c.pos2.x, c.pos2.y, c.speed1, c.speed2, c.life,  c.radius1,
+                       c.radius2, c.rim1.x, c.rim1.y, c.rim2.x, c.rim2.y, c.ctrl.x, c.ctrl.y};
+  const float want[] = {0.0554827f,  -1.6213721f, -0.7654653f, 0.1726585f, 1.6633412f,
+                        -1.1202094f, 3.4842982f,  0.4838954f,  0.7896298f, 0.4768302f,
+                        -0.0823873f, 0.5821840f,  -0.5334576f, 3.3842128f, 0.2123173f};
+  for (size_t i = 0; i < sizeof want / sizeof want[0]; ++i) EXPECT_NEAR(got[i], want[i], 2e-5f) << i;
+  // The seventh palette colour, 94 116 117, at 40 %.
+  EXPECT_FLOAT_EQ(c.col.r, 94 / 255.0f);
+  EXPECT_FLOAT_EQ(c.col.g, 116 / 255.0f);
+  EXPECT_FLOAT_EQ(c.col.b, 117 / 255.0f);
+  EXPECT_EQ(c.col.a, 0.4f);
+}
+
+TEST_F(Circle1Render, EveryOrnamentTakesSixteenDrawsAndStaysInItsRanges) {
+  int negative1 = 0, negative2 = 0, states = 0;
+  bool colourSeen[12] = {};
+  for (uint32_t s = 2; s < 4000; s += 37, ++states) {
+    SCOPED_TRACE(s);
+    SetRandomState(s);
+    Circle1Frag c;
+    EXPECT_EQ(RandomState(), StateAfter(s, 16));
+    for (const Vector2& p : {c.pos1, c.pos2}) {
+      EXPECT_LE(std::fabs(p.x), 2.0f);
+      EXPECT_LE(std::fabs(p.y), 2.5f);
+    }
+    for (float speed : {c.speed1, c.speed2}) {
+      EXPECT_GE(std::fabs(speed), 1.0f);
+      EXPECT_LE(std::fabs(speed), 1.7f);
+    }
+    negative1 += c.speed1 < 0.0f;
+    negative2 += c.speed2 < 0.0f;
+    EXPECT_GE(c.life, 2.0f);
+    EXPECT_LE(c.life, 5.0f);
+    for (float radius : {c.radius1, c.radius2}) {
+      EXPECT_GE(radius, 0.4f);
+      EXPECT_LE(radius, 1.4f);
+    }
+    // The curve starts and ends on the circles' rims.
+    EXPECT_NEAR(std::hypot(c.rim1.x, c.rim1.y), c.radius1, 1e-5f);
+    EXPECT_NEAR(std::hypot(c.rim2.x, c.rim2.y), c.radius2, 1e-5f);
+    EXPECT_LE(std::fabs(c.ctrl.x), 3.5f);
+    EXPECT_LE(std::fabs(c.ctrl.y), 3.0f);
+    int match = -1;
+    for (int k = 0; k < 12; ++k)
+      if (c.col.r == gcol[k][0] && c.col.g == gcol[k][1] && c.col.b == gcol[k][2]) match = k;
+    ASSERT_GE(match, 0) << "a palette colour";
+    colourSeen[match] = true;
+    EXPECT_EQ(c.col.a, 0.4f);
+  }
+  // Both directions of both circles and every palette colour came up.
+  EXPECT_GT(negative1, 0);
+  EXPECT_LT(negative1, states);
+  EXPECT_GT(negative2, 0);
+  EXPECT_LT(negative2, states);
+  for (bool seen : colourSeen) EXPECT_TRUE(seen);
+}
 
 TEST_F(Circle1Render, LoopsAndLinkLieWhereTheParametersSay) {
   const Emitted e = RenderAt(1.0f);
@@ -97,13 +164,11 @@ TEST_F(Circle1Render, LoopsAndLinkLieWhereTheParametersSay) {
   ExpectLoop(e.lines[1], 0.5, 0.5, 0.5);
   const std::vector<FeedbackVertex>& link = e.lines[2];
   ASSERT_EQ(link.size(), 21u);
-  for (size_t i = 0; i < 20; ++i) {
+  // Steps of 0.05: every fifth point is at a quarter; the last is the second rim.
+  for (int i = 0; i <= 20; i += 5) {
     SCOPED_TRACE(i);
-    double x = 0.0, y = 0.0;
-    Link(i * 0.05, x, y);
-    ExpectAt(link[i], x, y);
+    ExpectAt(link[i], LINK_AT_EIGHTHS[i / 5 * 2][0], LINK_AT_EIGHTHS[i / 5 * 2][1]);
   }
-  ExpectAt(link[20], 0.5, 0.0);  // P2 itself, on the second rim
   for (const auto& run : e.lines) {
     for (const FeedbackVertex& v : run) {
       EXPECT_FLOAT_EQ(v.colour[0], 0.2f);
@@ -173,8 +238,7 @@ TEST_F(Circle1Render, NineShrinkingSpritesAlongTheLinkOnlyWithDrawSprites) {
   const double half = 0.7 * (1.0 - 1.5 / 3.0) * 100.0;  // pixels
   for (size_t i = 0; i < 9; ++i) {
     SCOPED_TRACE(i);
-    double x = 0.0, y = 0.0;
-    Link(i * 0.125, x, y);
+    const double x = LINK_AT_EIGHTHS[i][0], y = LINK_AT_EIGHTHS[i][1];
     const auto& q = quads[i];
     // Corners in drawing order with their image coordinates.
     const int corner[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};

@@ -1,4 +1,5 @@
-// The trailing sprite as drawn: nothing without a parent, the parent's
+// The trailing sprite: its four draws and what it takes from its parent;
+// as drawn: nothing without a parent, the parent's
 // opacity until its own last second, size from scale, position on the path,
 // and one rotation angle for every sprite at a given moment.
 #include "fx/circle2frag.h"
@@ -10,9 +11,11 @@
 #include <fstream>
 
 #include "assets/texture.h"
+#include "foundation/generator.h"
 #include "fx/circle1frag.h"
 #include "fx/showclock.h"
 #include "fx_support.h"
+#include "support/generator_draws.h"
 #include "support/offscreen_gl.h"
 #include "support/scratch_dir.h"
 
@@ -69,8 +72,43 @@ double EdgeAngle(const std::vector<FeedbackVertex>& q) {
 
 }  // namespace
 
+TEST_F(Circle2Render, InitFromTakesFourDrawsAndCopiesItsParent) {
+  // The draws after a run's first ornament are 25089, 21183, 25137 and
+  // 25566: scale 0.4 + 25089 / 32767, and the even last draw picks tex3.
+  const uint32_t s = StateAfter(1, 16);
+  SetRandomState(s);
+  Circle2Frag child;
+  child.InitFrom(parent);
+  EXPECT_EQ(RandomState(), StateAfter(s, 4));
+  EXPECT_TRUE(child.alive);
+  EXPECT_NEAR(child.scale, 1.1656789f, 1e-6f);
+  EXPECT_EQ(child.texture, Circle2Frag::tex3);
+  EXPECT_EQ(child.col.r, 1.0f);
+  EXPECT_EQ(child.col.g, 0.5f);
+  EXPECT_EQ(child.col.b, 0.25f);
+  EXPECT_EQ(child.col.a, 0.3f) << "a parent already fading passes its opacity on";
+  EXPECT_EQ(child.time, 1.0f);
+  EXPECT_EQ(child.pos.x, -1.0f);
+  EXPECT_EQ(child.pos.y, 0.5f);
+  EXPECT_EQ(child.speed, 2.0f);
+  EXPECT_EQ(child.life, 6.0f);
+
+  bool picked[2] = {false, false};
+  for (uint32_t state = 3; state < 400; state += 11) {
+    SetRandomState(state);
+    Circle2Frag other;
+    other.InitFrom(parent);
+    picked[other.texture == Circle2Frag::tex] = true;
+  }
+  EXPECT_TRUE(picked[0] && picked[1]) << "both images come up";
+}
+
 TEST_F(Circle2Render, WithoutAParentNothingIsDrawnAndTheAgeStays) {
+  const uint32_t before = RandomState();
   Circle2Frag orphan;
+  EXPECT_EQ(RandomState(), before) << "construction draws nothing";
+  EXPECT_EQ(orphan.type, 2);
+  EXPECT_EQ(orphan.texture, nullptr);
   for (int i = 0; i < 3; ++i) {
     EXPECT_TRUE(Emit([&] { orphan.Render(0.5f); }).empty());
   }

@@ -158,6 +158,9 @@ TEST_F(FloraRender, ThirtyFiveFramesASecondAndTheEndFrameIsNeverDrawn) {
 
 TEST_F(FloraRender, NotAliveDrawsNothingAndKeepsItsFrame) {
   Flora0Frag idle;
+  EXPECT_EQ(idle.type, 3);
+  EXPECT_EQ(idle.slot, -1);
+  EXPECT_FALSE(idle.alive);
   idle.time = 7.0f;
   Frame(idle, 0.5f);
   EXPECT_EQ(idle.time, 7.0f);

@@ -1,7 +1,6 @@
 // Test helpers for the effects: everything a piece of drawing code emits,
-// caught with GL feedback mode and sorted into line runs and polygons, the
-// generator's recurrence for computing draws independently, and the flat
-// view's mapping to window pixels.
+// caught with GL feedback mode and sorted into line runs and polygons, and
+// the flat view's mapping to window pixels.
 #pragma once
 
 #include <GL/gl.h>
@@ -71,25 +70,6 @@ inline Emitted Emit(const std::function<void()>& draw) {
 // The effects' flat view, x -4..4 and y -3..3, on the 800 x 600 window.
 inline float WindowX(float x) { return (x + 4.0f) * 100.0f; }
 inline float WindowY(float y) { return (y + 3.0f) * 100.0f; }
-
-// The generator's recurrence and its output, written out again here so the
-// expected draws do not come from the code under test.
-inline uint32_t NextState(uint32_t s) { return s * 1103515245u + 12345u; }
-inline int Output(uint32_t s) { return static_cast<int>((s / 65536u) % 32768u); }
-
-inline std::vector<int> DrawsAfter(uint32_t s, int n) {
-  std::vector<int> draws;
-  for (int i = 0; i < n; ++i) {
-    s = NextState(s);
-    draws.push_back(Output(s));
-  }
-  return draws;
-}
-
-inline uint32_t StateAfter(uint32_t s, int n) {
-  for (int i = 0; i < n; ++i) s = NextState(s);
-  return s;
-}
 
 inline float Unit(int n) { return static_cast<float>(n) * (1.0f / 32767.0f); }
 

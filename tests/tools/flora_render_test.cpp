@@ -1,9 +1,8 @@
-// Draws the baked sprites, plants and credit in the offscreen context the
-// way the show does (the plants under its camera, light and fog at several
+// Draws the baked sprites, plants and credit in the offscreen context with
+// the show's own effect code (the plants through the mesh effect at several
 // frames of their motion) and checks what reaches the screen. With
 // ZARV_PREVIEW_DIR set, the pictures are also saved there for a look.
 #include <GL/gl.h>
-#include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +16,10 @@
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "bake_runner.h"
+#include "fx/circle1frag.h"
+#include "fx/flatview.h"
+#include "fx/flora0frag.h"
+#include "fx/spritequad.h"
 #include "png/png_writer.h"
 #include "support/offscreen_gl.h"
 
@@ -68,58 +71,34 @@ class BakedPictures : public OffscreenGL {
     sheet.clear();
   }
 
-  // The scene as the mesh effect draws it at one animation frame.
+  // The scene the mesh effect draws at one animation frame, as the
+  // scheduler draws it: inside an attribute push/pop.
   void DrawFlora(Animator& anim, Mesh& mesh, float frame) {
+    Flora0Frag::anim[0] = &anim;
+    Flora0Frag::mesh[0] = &mesh;
+    Flora0Frag fx;
+    fx.alive = true;
+    fx.slot = 0;
+    fx.time = frame;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(60.0, 1.3333333333333333, 0.01, 2000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(0.0, 0.0, 5.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
-    anim.Animate(frame);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_DEPTH_TEST);
-    glShadeModel(GL_SMOOTH);
-    const float ambient[] = {0.3f, 0.3f, 0.3f, 1.0f};
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
-    glDisable(GL_BLEND);
-    const float black[] = {0.0f, 0.0f, 0.0f, 0.0f};
-    glFogi(GL_FOG_MODE, GL_LINEAR);
-    glFogf(GL_FOG_START, 0.5f);
-    glFogf(GL_FOG_END, 5.1f);
-    glFogfv(GL_FOG_COLOR, black);
-    glEnable(GL_FOG);
-    for (MeshGroup& g : mesh.groups) g.Render();
+    fx.Render(0.0f);
     glPopAttrib();
+    Flora0Frag::anim[0] = nullptr;
+    Flora0Frag::mesh[0] = nullptr;
   }
 
   // A sprite as the circle effects draw it: tinted by colour, on the flat view.
-  void DrawSprite(Texture& tex, float x, float y, float scale, const float* colour) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-4, 4, -3, 3, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+  void DrawSprite(Texture& tex, float x, float y, float scale, const float* rgb) {
+    LoadFlatView();
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     tex.enable();
     tex.bind();
-    glColor4fv(colour);
+    glColor4f(rgb[0], rgb[1], rgb[2], 1.0f);
     glTranslatef(x, y, 0.0f);
     glScalef(scale, scale, scale);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 1);
-    glVertex2f(-1, -1);
-    glTexCoord2f(1, 1);
-    glVertex2f(1, -1);
-    glTexCoord2f(1, 0);
-    glVertex2f(1, 1);
-    glTexCoord2f(0, 0);
-    glVertex2f(-1, 1);
-    glEnd();
+    SpriteQuad();
     tex.disable();
     glDisable(GL_BLEND);
   }
@@ -128,11 +107,8 @@ class BakedPictures : public OffscreenGL {
   std::vector<unsigned char> sheet;
 };
 
-// Colours of the circles' palette the sprites are tinted with.
-const float TINTS[4][4] = {{249 / 255.0f, 246 / 255.0f, 1.0f, 1.0f},
-                           {197 / 255.0f, 181 / 255.0f, 146 / 255.0f, 1.0f},
-                           {94 / 255.0f, 116 / 255.0f, 117 / 255.0f, 1.0f},
-                           {173 / 255.0f, 144 / 255.0f, 73 / 255.0f, 1.0f}};
+// Palette entries the sprites are tinted with: near white, sand, teal, ochre.
+const int TINTS[4] = {0, 5, 6, 8};
 
 }  // namespace
 
@@ -173,7 +149,7 @@ TEST_F(BakedPictures, SpritesShowTheirTintAndFadeToNothingAtTheEdge) {
     EXPECT_EQ(tex.width & (tex.width - 1), 0) << "power of two";
     EXPECT_EQ(tex.height & (tex.height - 1), 0) << "power of two";
     glClear(GL_COLOR_BUFFER_BIT);
-    for (int t = 0; t < 4; ++t) DrawSprite(tex, -3.0f + 2.0f * t, 0.0f, 0.95f, TINTS[t]);
+    for (int t = 0; t < 4; ++t) DrawSprite(tex, -3.0f + 2.0f * t, 0.0f, 0.95f, gcol[TINTS[t]]);
     // The tint comes through: the white-tinted copy's centre is bright and neutral,
     // the teal one keeps its hue.
     const std::array<int, 4> white = Pixel(100, 300);

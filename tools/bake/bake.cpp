@@ -14,6 +14,7 @@
 #include "flora.h"
 #include "flora_motion.h"
 #include "font_atlas.h"
+#include "icon.h"
 #include "mastering.h"
 #include "mp3_encoder.h"
 #include "png/png_writer.h"
@@ -59,7 +60,7 @@ bool BakeShow(const std::string& showDir, const BakeOptions& options) {
   std::thread music;
   if (options.music) music = std::thread([&] { musicOk = BakeMusic(showDir + "/murel.mp3", verbose); });
   const bool ok = BakeSprites(dataDir) && BakeFont(dataDir, options.fontPath) &&
-                  BakeFlora(dataDir, verbose) && BakeCirclePath(dataDir);
+                  BakeFlora(dataDir, verbose) && BakeCirclePath(dataDir) && BakeIcon(showDir + "/icon.png");
   if (music.joinable()) music.join();
   if (verbose) {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

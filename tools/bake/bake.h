@@ -1,6 +1,6 @@
 // Bakes every file the show reads into its run directory: data/*.png,
 // data/fontmetrics.data, data/*.mesh, data/*.anim, data/circlemove.timeline
-// and murel.mp3.
+// and murel.mp3, and beside them the desktop icon, icon.png.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 // Checks for the show's fatal ends: run a body with the log started in a
-// scratch directory, expect exit status 1, and compare the log's last lines.
+// scratch directory, expect exit status 1, and compare the log's last lines;
+// or replace the exit with a throw to go on in the same process.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -41,3 +42,10 @@ inline ::testing::Matcher<std::string> FailedReport(const std::string& expressio
   return AllOf(StartsWith("ZARV_FAILED: expression: " + expression + " file: "),
                ContainsRegex("/" + sourceFile + " line: [0-9]+ func: "), EndsWith(" func: " + func));
 }
+
+// Thrown by ThrowInsteadOfExiting: install it with SetFatalExit to see a
+// fatal end (and the unwinding after it) without leaving the process.
+struct FatalEnded {
+  int status;
+};
+[[noreturn]] inline void ThrowInsteadOfExiting(int status) { throw FatalEnded{status}; }

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "support/fatal_report.h"
 #include "support/scratch_dir.h"
 
 using ::testing::ExitedWithCode;
@@ -202,15 +203,6 @@ TEST(Reporters, FatalWithoutALogWritesNothingAndStillExitsWithOne) {
   EXPECT_EXIT(ZarvFailed("f", "here.cpp", 3, "void f()"), ExitedWithCode(1), "^$");
   EXPECT_EXIT(ZarvError("here.cpp", 4, "void f()"), ExitedWithCode(1), "^$");
 }
-
-namespace {
-
-struct FatalEnded {
-  int status;
-};
-[[noreturn]] void ThrowInsteadOfExiting(int status) { throw FatalEnded{status}; }
-
-}  // namespace
 
 TEST(Reporters, FatalExitCanBeReplacedToGoOnAfterADefinedFatalError) {
   ScratchDir dir;

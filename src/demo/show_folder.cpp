@@ -1,0 +1,32 @@
+// The show reads data/ and murel.mp3 relative to its working directory; this
+// names the folder it looked in when they are not there.
+#include "demo/show_folder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "foundation/debug.h"
+
+namespace {
+
+bool Exists(const std::string& path, mode_t type) {
+  struct stat info = {};
+  return stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+}
+
+}  // namespace
+
+void GuideIfShowFilesMissing() {
+  char cwd[4096] = {};
+  const std::string dir = getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
+  const bool data = Exists(dir + "/data", S_IFDIR);
+  const bool music = Exists(dir + "/murel.mp3", S_IFREG);
+  if (data && music) return;
+  const char* missing = !data && !music ? "no data/ and no murel.mp3" : !data ? "no data/" : "no murel.mp3";
+  Log::Msg(
+      "zarv: %s in %s, the folder the show looked in; start it with the launcher (zarv), or run it from "
+      "the folder that holds its data/ and murel.mp3 (build/show/ in a build)",
+      missing, dir.c_str());
+}

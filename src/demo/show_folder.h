@@ -1,0 +1,8 @@
+// The look at the working directory made before anything is loaded: a show
+// started from a folder without its files says where it looked and how to
+// start it, ahead of the loaders' own fatal line.
+#pragma once
+
+// Logs one line naming the working directory and how to start the show when
+// that directory has no data/ folder or no murel.mp3; nothing otherwise.
+void GuideIfShowFilesMissing();

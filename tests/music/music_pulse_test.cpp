@@ -1,0 +1,197 @@
+// The music module's device path through SDL's pulseaudio driver against a
+// private PulseAudio daemon: the stream the server sees, the analysed frame
+// against the frame the sink plays, and the server going away mid-show.
+#include <gtest/gtest.h>
+#include <pulse/error.h>
+#include <pulse/simple.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/debug.h"
+#include "music/mp3_file.h"
+#include "music/mp3stream.h"
+#include "music/music.h"
+#include "support/pulse_daemon.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+double Seconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// A daemon, SDL pointed at it, and a scratch directory with the log open.
+class MusicOnPulse : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(daemon.Ready()) << ReadFile(daemon.dir + "/daemon.log");
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    Log::Start("zarv.log", false);
+  }
+  void TearDown() override {
+    MusicDone();
+    MusicSetClock(nullptr);
+    Log::End();
+    unsetenv("SDL_AUDIODRIVER");
+  }
+  int LinesWith(const std::string& text) {
+    std::vector<std::string> lines = ReadLines("zarv.log");
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(),
+                                          [&](auto& l) { return l.find(text) != std::string::npos; }));
+  }
+
+  ScratchDir dir;
+  PulseDaemon daemon;
+};
+
+// Frames of the decoded file where a click (a burst above 0.2, clicks at
+// least a quarter of a second apart) begins.
+std::vector<int64_t> ClickFrames(const char* name) {
+  Mp3Stream stream;
+  std::string reason;
+  std::vector<int64_t> clicks;
+  if (!stream.Open(name, &reason)) return clicks;
+  std::vector<float> block(2 * 1024);
+  int64_t frame = 0;
+  while (int got = stream.Read(block.data(), 1024)) {
+    for (int i = 0; i < got; ++i, ++frame) {
+      if (std::fabs(block[2 * i]) > 0.2f && (clicks.empty() || frame - clicks.back() > TEST_RATE / 4))
+        clicks.push_back(frame);
+    }
+  }
+  return clicks;
+}
+
+// Frames the monitor recording hands over at a time.
+constexpr int CHUNK = 128;
+
+// The null sink's latency in seconds, as the server reports it.
+double SinkLatency(const PulseDaemon& daemon) {
+  std::string sinks = daemon.Pactl("list sinks");
+  size_t at = sinks.find("\tLatency: ");
+  return at == std::string::npos ? 0.0 : std::atof(sinks.c_str() + at + 11) * 1e-6;
+}
+
+double fakeNow = 0.0;
+double FakeClock() { return fakeNow; }
+
+}  // namespace
+
+TEST_F(MusicOnPulse, TheServerPlaysTheStreamInItsOwnFormat) {
+  WriteMp3("tone.mp3", Sine(BandHz(40), 0.5, 3.0), Sine(BandHz(40), 0.5, 3.0));
+  ASSERT_TRUE(MusicInit("tone.mp3"));
+  // The one sink input of this process, as the server describes it.
+  std::string input;
+  const std::string mine = "application.process.id = \"" + std::to_string(getpid()) + "\"";
+  for (int i = 0; i < 100 && input.find(mine) == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    input = daemon.Pactl("list sink-inputs");
+  }
+  ASSERT_NE(input.find(mine), std::string::npos) << input;
+  EXPECT_NE(input.find("Sample Specification: float32le 2ch 44100Hz"), std::string::npos) << input;
+}
+
+TEST_F(MusicOnPulse, TheAnalysedFrameIsTheFrameTheSinkPlays) {
+  // Clicks every half second once playback has settled.
+  std::vector<float> clickTrack = Sine(0.0, 0.0, 3.0);
+  for (int click = 0; click < 4; ++click)
+    clickTrack = Then(Then(clickTrack, Sine(1000.0, 0.8, 0.03)), Sine(0.0, 0.0, 0.47));
+  ASSERT_TRUE(WriteMp3("clicks.mp3", clickTrack, clickTrack));
+  std::vector<int64_t> clicks = ClickFrames("clicks.mp3");
+  ASSERT_EQ(clicks.size(), 4u);
+
+  // What the sink plays, from its monitor. The monitor hands over a sample
+  // when the sink renders it, which is the sink's latency before the sink
+  // plays it; the recording's own latency says when it was rendered.
+  pa_sample_spec spec = {PA_SAMPLE_FLOAT32LE, TEST_RATE, 1};
+  const uint32_t any = static_cast<uint32_t>(-1);
+  pa_buffer_attr attr = {any, any, any, any, CHUNK * sizeof(float)};
+  int error = 0;
+  const std::string monitor = std::string(PulseDaemon::SINK) + ".monitor";
+  pa_simple* recorder = pa_simple_new(nullptr, "zarv-test", PA_STREAM_RECORD, monitor.c_str(), "monitor",
+                                      &spec, nullptr, &attr, &error);
+  ASSERT_NE(recorder, nullptr) << pa_strerror(error);
+  std::vector<double> playedAt;  // one per click
+  std::atomic<bool> recording{true};
+  std::thread listener([&] {
+    float chunk[CHUNK];
+    while (recording && playedAt.size() < clicks.size() &&
+           pa_simple_read(recorder, chunk, sizeof chunk, nullptr) == 0) {
+      const double now = Seconds();
+      const double latency = pa_simple_get_latency(recorder, nullptr) * 1e-6;
+      for (int i = 0; i < CHUNK; ++i) {
+        const double renderedAt = now - latency - (CHUNK - i) / double(TEST_RATE);
+        if (std::fabs(chunk[i]) > 0.2f && (playedAt.empty() || renderedAt - playedAt.back() > 0.25))
+          playedAt.push_back(renderedAt + SinkLatency(daemon));
+      }
+    }
+  });
+
+  // The position whose window the spectrum analyses, sampled every half millisecond.
+  ASSERT_TRUE(MusicInit("clicks.mp3"));
+  std::vector<std::pair<double, double>> positions;  // (time, position)
+  for (double end = Seconds() + 8; Seconds() < end && playedAt.size() < clicks.size();) {
+    positions.emplace_back(Seconds(), MusicPosition());
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  for (double end = Seconds() + 0.2; Seconds() < end;) positions.emplace_back(Seconds(), MusicPosition());
+  recording = false;
+  MusicDone();
+  listener.join();
+  pa_simple_free(recorder);
+  ASSERT_EQ(playedAt.size(), clicks.size());
+
+  // A single click carries the measurement's own jitter (the monitor hands
+  // samples over in 3 ms chunks, the sink's latency wanders by as much), so
+  // the 10 ms bound holds for the mean and a looser one for each click.
+  double sum = 0.0;
+  for (size_t c = 0; c < clicks.size(); ++c) {
+    const double click = double(clicks[c]) / TEST_RATE;
+    auto reached =
+        std::find_if(positions.begin(), positions.end(), [&](auto& p) { return p.second >= click; });
+    ASSERT_TRUE(reached != positions.begin() && reached != positions.end());
+    auto before = reached - 1;
+    const double analysedAt = before->first + (click - before->second) / (reached->second - before->second) *
+                                                  (reached->first - before->first);
+    const double offset = analysedAt - playedAt[c];
+    sum += offset;
+    EXPECT_LT(std::fabs(offset), 0.020)
+        << "click " << c << ": analysed " << offset * 1000 << " ms after it played";
+  }
+  const double mean = sum / clicks.size();
+  std::printf("analysed minus played: %.1f ms on average\n", mean * 1000);
+  EXPECT_LT(std::fabs(mean), 0.010);
+}
+
+TEST_F(MusicOnPulse, LosingTheServerGoesOnSilentlyFromWherePlaybackHadReached) {
+  WriteMp3("tone.mp3", Sine(BandHz(40), 0.5, 4.0), Sine(BandHz(40), 0.5, 4.0));
+  MusicSetClock(FakeClock);
+  ASSERT_TRUE(MusicInit("tone.mp3"));
+  while (MusicPosition() < 1.0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const double before = MusicPosition();
+  const double killedAt = Seconds();
+  daemon.Kill();
+  for (double end = Seconds() + 10; LinesWith("audio output was lost") == 0 && Seconds() < end;) {
+    MusicGetSpectrum();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(LinesWith("audio output was lost"), 1);
+  // From where playback had reached, then on the silent clock alone.
+  const double lost = MusicPosition();
+  EXPECT_GE(lost, before);
+  EXPECT_LE(lost, before + (Seconds() - killedAt) + 0.05);
+  fakeNow += 1.0;
+  EXPECT_NEAR(MusicPosition(), lost + 1.0, 0.001);
+  const float* bands = MusicGetSpectrum();
+  ASSERT_NE(bands, nullptr);
+  EXPECT_EQ(std::max_element(bands, bands + 512) - bands, 40);
+  EXPECT_EQ(LinesWith("audio output was lost"), 1);
+}

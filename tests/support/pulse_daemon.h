@@ -1,0 +1,83 @@
+// Test helper: a private PulseAudio daemon (user mode, its own runtime
+// directory, a null sink, the native protocol on its own socket) that this
+// test process's clients (SDL's pulseaudio driver, pactl, libpulse) talk to
+// while it lives. Killed and cleaned up by the destructor, and by the kernel
+// if the test process dies first.
+#pragma once
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+class PulseDaemon {
+ public:
+  static constexpr const char* SINK = "zarv_test";
+
+  PulseDaemon() {
+    char tmpl[] = "/tmp/zarv-pulse-XXXXXX";
+    if (mkdtemp(tmpl) == nullptr) return;
+    dir = tmpl;
+    const std::string native = "module-native-protocol-unix auth-anonymous=1 socket=" + dir + "/native";
+    const std::string sink =
+        std::string("module-null-sink sink_name=") + SINK + " format=float32le rate=44100";
+    std::ofstream(dir + "/client.conf") << "autospawn = no\n";
+    pid = fork();
+    if (pid == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+      setenv("HOME", dir.c_str(), 1);
+      if (!freopen((dir + "/daemon.log").c_str(), "w", stderr)) _exit(126);
+      execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no", "--exit-idle-time=-1",
+             "--log-target=stderr", "-L", native.c_str(), "-L", sink.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    setenv("PULSE_SERVER", ("unix:" + dir + "/native").c_str(), 1);
+    setenv("PULSE_CLIENTCONFIG", (dir + "/client.conf").c_str(), 1);
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!ready && std::chrono::steady_clock::now() < end) {
+      ready = Pactl("info").find(SINK) != std::string::npos;
+      if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
+  ~PulseDaemon() {
+    Kill();
+    unsetenv("PULSE_SERVER");
+    unsetenv("PULSE_CLIENTCONFIG");
+    if (!dir.empty()) std::system(("rm -rf '" + dir + "'").c_str());
+  }
+  PulseDaemon(const PulseDaemon&) = delete;
+  PulseDaemon& operator=(const PulseDaemon&) = delete;
+
+  bool Ready() const { return ready; }
+  void Kill() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+      pid = -1;
+    }
+  }
+  // Output of pactl with args against this daemon.
+  std::string Pactl(const std::string& args) const {
+    std::string out;
+    if (FILE* pipe = popen(("pactl " + args + " 2>/dev/null").c_str(), "r")) {
+      char buf[512];
+      while (fgets(buf, sizeof buf, pipe)) out += buf;
+      pclose(pipe);
+    }
+    return out;
+  }
+
+  std::string dir;
+  pid_t pid = -1;
+
+ private:
+  bool ready = false;
+};

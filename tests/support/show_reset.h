@@ -1,0 +1,38 @@
+// Test helper: puts the show's globals back as they are at program start,
+// so the tests of one binary do not see each other's effects. The spawn
+// counts only grow (tests compare them before and after), and the frame
+// clock's and the title's counters are function statics (see fresh_process.h).
+#pragma once
+
+#include "demo/demo.h"
+#include "demo/scheduler.h"
+#include "foundation/generator.h"
+#include "fx/circle1frag.h"
+#include "fx/circle2frag.h"
+#include "fx/demofx.h"
+#include "fx/flora0frag.h"
+#include "fx/showclock.h"
+#include "music/music.h"
+
+// Deletes the live effects; the images, meshes and motions the effects'
+// statics point to belong to whoever loaded them and are only let go of.
+inline void ResetShow() {
+  for (DemoFX* fx : frags) delete fx;
+  frags.clear();
+  running = 1;
+  startDemoTime = 0.0f;
+  FFT = nullptr;
+  MusicSetTestSpectrum(nullptr);
+  MusicSetOffline(false);
+  MusicSetOfflinePosition(0.0);
+  SetRandomState(1);
+  for (int i = 0; i < Flora0Frag::SLOTS; ++i) {
+    Flora0Frag::used[i] = false;
+    Flora0Frag::anim[i] = nullptr;
+    Flora0Frag::mesh[i] = nullptr;
+  }
+  Circle1Frag::tex = nullptr;
+  Circle1Frag::moveTL = Timeline();
+  Circle2Frag::tex = nullptr;
+  Circle2Frag::tex3 = nullptr;
+}
