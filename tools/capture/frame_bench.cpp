@@ -47,10 +47,10 @@ long PeakKb() {
 }
 
 // Times frames until step returns false; step draws one frame and reads it
-// back. The case's time is that of its frames, so that what is done between
-// them (the capture case's wait for ffmpeg) is left out.
-template <typename Step>
-FrameTimes TimeFrames(long frames, Step step) {
+// back. The case's time is that of its frames: between runs after each
+// frame untimed (the capture case's wait for ffmpeg).
+template <typename Step, typename Between>
+FrameTimes TimeFrames(long frames, Step step, Between between) {
   FrameTimes times;
   times.ms.reserve(static_cast<size_t>(frames));
   for (long n = 0; n < frames && !captureInterrupted; ++n) {
@@ -58,9 +58,15 @@ FrameTimes TimeFrames(long frames, Step step) {
     if (!step(n)) break;
     times.ms.push_back(Ms(Clock::now() - before));
     times.seconds += times.ms.back() / 1000.0;
+    between(n);
   }
   times.peakKb = PeakKb();
   return times;
+}
+
+template <typename Step>
+FrameTimes TimeFrames(long frames, Step step) {
+  return TimeFrames(frames, step, [](long) {});
 }
 
 std::string TempFile(const std::string& suffix) {
@@ -100,13 +106,40 @@ class CaptureCase {
     startUpSeconds = std::chrono::duration<double>(Clock::now() - start).count();
   }
 
-  // Frame n is drawn and bound; false when the case has failed.
-  bool Frame(long n, const platform::OffscreenWindow& window) {
+  // Frame n is drawn and bound: queued for reading, and the one before it
+  // handed to ffmpeg, as a capture does. False when the case has failed.
+  bool Frame(long n, platform::OffscreenWindow* window) {
     if (n == first) started = Clock::now();
-    window.ReadPixels(&pixels);
-    failed = failed || !encoder.Write(&pixels);
-    if (!failed && n + 1 == end) End();
+    window->StartRead();
+    const int keep = n + 1 == end ? 0 : platform::OffscreenWindow::READS_IN_FLIGHT - 1;
+    while (!failed && window->ReadsQueued() > keep) {
+      failed = !window->FinishRead(&pixels) || !encoder.Write(&pixels);
+    }
     return !failed;
+  }
+
+  // After the last frame: waits for the capture's video, then times ffmpeg
+  // alone on the raw copy.
+  void End() {
+    failed = failed || !encoder.Finish(&error);
+    captureSeconds = startUpSeconds + std::chrono::duration<double>(Clock::now() - started).count();
+    if (failed) return;
+    FfmpegEncoder::Settings alone = settings;
+    alone.rawCopy.clear();
+    const std::string copy = settings.rawCopy;
+    std::FILE* in = std::fopen(copy.c_str(), "rb");
+    FfmpegEncoder again;
+    const Clock::time_point start = Clock::now();
+    failed = in == nullptr || !again.Reserve(alone, &error) || !again.Start(&error);
+    for (long n = first; n < end && !failed; ++n) {
+      pixels.resize(static_cast<size_t>(settings.width) * settings.height * 4);
+      failed = std::fread(pixels.data(), 1, pixels.size(), in) != pixels.size() || !again.Write(&pixels);
+    }
+    failed = failed || !again.Finish(&error);
+    aloneSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (in != nullptr) std::fclose(in);
+    if (failed && error.empty()) error = "cannot read back " + copy;
+    done = true;
   }
 
   void Print() const {
@@ -129,29 +162,6 @@ class CaptureCase {
   }
 
  private:
-  // Waits for the capture's video, then times ffmpeg alone on the raw copy.
-  void End() {
-    failed = !encoder.Finish(&error);
-    captureSeconds = startUpSeconds + std::chrono::duration<double>(Clock::now() - started).count();
-    if (failed) return;
-    FfmpegEncoder::Settings alone = settings;
-    alone.rawCopy.clear();
-    const std::string copy = settings.rawCopy;
-    std::FILE* in = std::fopen(copy.c_str(), "rb");
-    FfmpegEncoder again;
-    const Clock::time_point start = Clock::now();
-    failed = in == nullptr || !again.Reserve(alone, &error) || !again.Start(&error);
-    for (long n = first; n < end && !failed; ++n) {
-      pixels.resize(static_cast<size_t>(settings.width) * settings.height * 4);
-      failed = std::fread(pixels.data(), 1, pixels.size(), in) != pixels.size() || !again.Write(&pixels);
-    }
-    failed = failed || !again.Finish(&error);
-    aloneSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (in != nullptr) std::fclose(in);
-    if (failed && error.empty()) error = "cannot read back " + copy;
-    done = true;
-  }
-
   const long first;
   const long end;
   FfmpegEncoder::Settings settings;
@@ -264,18 +274,23 @@ int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack) 
   glFinish();
   capture.Open();
   bool captured = true;
-  const FrameTimes timetable = TimeFrames(end - first, [&](long i) {
-    const long n = first + i;
-    if (!show.Running()) return false;
-    show.Frame(n, [&] {
-      if (capture.Wants(n)) {
-        captured = capture.Frame(n, show.window);
-      } else {
-        readBack();
-      }
-    });
-    return captured;
-  });
+  const FrameTimes timetable = TimeFrames(
+      end - first,
+      [&](long i) {
+        const long n = first + i;
+        if (!show.Running()) return false;
+        show.Frame(n, [&] {
+          if (capture.Wants(n)) {
+            captured = capture.Frame(n, &show.window);
+          } else {
+            readBack();
+          }
+        });
+        return captured;
+      },
+      [&](long i) {
+        if (captured && capture.Wants(first + i) && !capture.Wants(first + i + 1)) capture.End();
+      });
 
   RetireAll();
   TopUp();
