@@ -96,7 +96,7 @@ TEST_F(MusicOnPulse, TheServerPlaysTheStreamInItsOwnFormat) {
     input = daemon.Pactl("list sink-inputs");
   }
   ASSERT_NE(input.find(mine), std::string::npos) << input;
-  EXPECT_NE(input.find("Sample Specification: float32le 2ch 44100Hz"), std::string::npos) << input;
+  EXPECT_NE(input.find(": float32le 2ch 44100Hz"), std::string::npos) << input;
 }
 
 TEST_F(MusicOnPulse, TheAnalysedFrameIsTheFrameTheSinkPlays) {
