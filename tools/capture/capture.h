@@ -8,14 +8,17 @@
 
 #include "capture_options.h"
 #include "ffmpeg_encoder.h"
+#include "platform/interrupt.h"
 
 // Exit statuses of zarv-capture.
 constexpr int EXIT_DONE = 0;
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
-constexpr int EXIT_INTERRUPTED = 130;
+// An interrupted run exits as the live show does on Ctrl-C.
+using platform::EXIT_INTERRUPTED;
 
-// Set by a signal handler to stop a run early; the run cleans up and returns
+// Set by a signal handler to stop a run early; the run cleans up (every
+// signal, so a second Ctrl-C still leaves no partial video) and returns
 // EXIT_INTERRUPTED.
 extern volatile std::sig_atomic_t captureInterrupted;
 
