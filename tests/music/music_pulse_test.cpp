@@ -99,6 +99,16 @@ TEST_F(MusicOnPulse, TheServerPlaysTheStreamInItsOwnFormat) {
   EXPECT_NE(input.find(": float32le 2ch 44100Hz"), std::string::npos) << input;
 }
 
+// How far the analysed frame may be from the played one, on average. Under
+// AddressSanitizer the audio thread's decoding runs several times slower and
+// shifts the hand-overs the estimate is timed by; that build is there to
+// check memory, so it gets twice the bound.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double MEAN_OFFSET_BOUND = 0.020;
+#else
+constexpr double MEAN_OFFSET_BOUND = 0.010;
+#endif
+
 TEST_F(MusicOnPulse, TheAnalysedFrameIsTheFrameTheSinkPlays) {
   // Clicks every half second once playback has settled.
   std::vector<float> clickTrack = Sine(0.0, 0.0, 3.0);
@@ -163,12 +173,12 @@ TEST_F(MusicOnPulse, TheAnalysedFrameIsTheFrameTheSinkPlays) {
                                                   (reached->first - before->first);
     const double offset = analysedAt - playedAt[c];
     sum += offset;
-    EXPECT_LT(std::fabs(offset), 0.020)
+    EXPECT_LT(std::fabs(offset), 2 * MEAN_OFFSET_BOUND)
         << "click " << c << ": analysed " << offset * 1000 << " ms after it played";
   }
   const double mean = sum / clicks.size();
   std::printf("analysed minus played: %.1f ms on average\n", mean * 1000);
-  EXPECT_LT(std::fabs(mean), 0.010);
+  EXPECT_LT(std::fabs(mean), MEAN_OFFSET_BOUND);
 }
 
 TEST_F(MusicOnPulse, LosingTheServerGoesOnSilentlyFromWherePlaybackHadReached) {
