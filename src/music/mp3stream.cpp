@@ -16,19 +16,33 @@ constexpr size_t FRAME_BYTES = Mp3Stream::CHANNELS * sizeof(float);
 // The shortest MPEG audio frame: layer III of MPEG 2 at 8 kbit/s and 24 kHz.
 constexpr off_t MIN_MPEG_FRAME_BYTES = 24;
 
-// The number of MPEG frames the file's Xing or Info header claims (0 without
-// one), asked of a decoder left at the file's own rate, which answers at once.
-off_t ClaimedFrames(int fd) {
+// Whether the file's Xing or Info header can be believed, asked of a decoder
+// left at the file's own rate, which answers at once. Resampling to our rate,
+// mpg123 walks every frame such a header claims before it decodes the first:
+// up to 2^32 of them, or without end when the header's encoder delay and
+// padding add up to more than the frames it claims. A header is believed
+// only when its frames could fit in the file and its gapless length is not
+// negative.
+bool InfoFrameBelievable(int fd, off_t fileBytes) {
   int error = MPG123_OK;
   mpg123_handle* probe = mpg123_new(nullptr, &error);
-  if (probe == nullptr) return 0;
+  if (probe == nullptr) return false;
   mpg123_param(probe, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_SKIP_ID3V2, 0.0);
-  off_t frames = 0;
-  if (mpg123_open_fd(probe, fd) == MPG123_OK) frames = mpg123_framelength(probe);
+  bool believable = true;
+  long rate = 0;
+  int channels = 0;
+  int encoding = 0;
+  if (mpg123_open_fd(probe, fd) == MPG123_OK) {
+    // Parses the first frames, the header among them; a short file may end
+    // here and still have told its claims.
+    mpg123_getformat(probe, &rate, &channels, &encoding);
+    const off_t frames = mpg123_framelength(probe);
+    believable = frames <= fileBytes / MIN_MPEG_FRAME_BYTES + 1 && mpg123_length(probe) >= 0;
+  }
   mpg123_close(probe);
   mpg123_delete(probe);
   lseek(fd, 0, SEEK_SET);
-  return frames;
+  return believable;
 }
 
 }  // namespace
@@ -60,12 +74,8 @@ bool Mp3Stream::Open(const char* name, std::string* reason) {
   // ID3v2 tags are skipped unread: mpg123 would otherwise allocate whatever
   // size a tag header claims (up to 256 MB) before finding the file short.
   mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_SKIP_ID3V2, 0.0);
-  // A Xing or Info header claiming more frames than the file could hold is
-  // not believed: resampling to our rate, mpg123 walks every frame claimed
-  // (up to 2^32, minutes of work) before it decodes the first.
-  if (ClaimedFrames(fd) > info.st_size / MIN_MPEG_FRAME_BYTES + 1) {
+  if (!InfoFrameBelievable(fd, info.st_size))
     mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_IGNORE_INFOFRAME, 0.0);
-  }
   mpg123_format_none(handle);
   mpg123_format(handle, RATE, MPG123_STEREO, MPG123_ENC_FLOAT_32);
   if (mpg123_open_fd(handle, fd) != MPG123_OK) {
