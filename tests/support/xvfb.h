@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,31 +19,21 @@ class XvfbServer {
  public:
   // screen is Xvfb's "WIDTHxHEIGHTxDEPTH".
   explicit XvfbServer(const std::string& screen) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid = fork();
-    if (pid == 0) {
-      close(fds[0]);
-      std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    // Xvfb may write the number and its newline separately, and dies if the
-    // pipe is closed before the newline: read up to it.
-    std::string number;
-    char c = 0;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (c == '\n' && !number.empty()) display = ":" + number;
-  }
-  ~XvfbServer() {
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
+    // Display numbers drawn at random rather than the lowest free one, so a
+    // server never takes the number the last one just gave up: a new server
+    // on a number freed a moment ago is at times unreachable.
+    std::random_device seed;
+    std::uniform_int_distribution<int> pick(100, 899);
+    for (int attempt = 0; attempt < 8 && display.empty(); ++attempt) {
+      const int number = pick(seed);
+      if (Start(number, screen) && Reachable(number)) {
+        display = ":" + std::to_string(number);
+      } else {
+        Stop();
+      }
     }
   }
+  ~XvfbServer() { Stop(); }
   XvfbServer(const XvfbServer&) = delete;
   XvfbServer& operator=(const XvfbServer&) = delete;
 
@@ -50,6 +41,52 @@ class XvfbServer {
 
   pid_t pid = -1;
   std::string display;  // ":N", empty when the server did not start
+
+ private:
+  // True once the server says it is ready; false when it gave up (the
+  // number taken, say) before that.
+  bool Start(int number, const std::string& screen) {
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    pid = fork();
+    if (pid == 0) {
+      close(fds[0]);
+      const std::string name = ":" + std::to_string(number);
+      const std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", name.c_str(), "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
+             "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    // Xvfb may write the number and its newline separately, and dies if the
+    // pipe is closed before the newline: read up to it.
+    std::string written;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') written += c;
+    close(fds[0]);
+    return pid > 0 && c == '\n' && written == std::to_string(number);
+  }
+
+  // Whether an X client gets through to the server within a few seconds.
+  // (Without -noreset the server would also reset whenever its last client
+  // left, refusing connections meanwhile: a query between two launches was
+  // enough to make the second fail.)
+  static bool Reachable(int number) {
+    const std::string probe = "xdpyinfo -display :" + std::to_string(number) + " >/dev/null 2>&1";
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      if (std::system(probe.c_str()) == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
+
+  void Stop() {
+    if (pid > 0) {
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+    pid = -1;
+  }
 };
 
 // A child process: program with argv, in directory dir, with DISPLAY set
