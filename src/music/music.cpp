@@ -16,6 +16,7 @@
 #include "foundation/debug.h"
 #include "music/mp3stream.h"
 #include "music/playedring.h"
+#include "music/serverlatency.h"
 #include "music/spectrum.h"
 #include "music/streamwindow.h"
 
@@ -27,6 +28,9 @@ constexpr int WINDOW = SpectrumAnalyser::SIZE;
 constexpr int BANDS = SpectrumAnalyser::BANDS;
 // The device buffer: 23 ms, short enough for the picture to follow the sound.
 constexpr int DEVICE_FRAMES = 1024;
+// The most server latency the estimate follows: the played ring must still
+// hold the window heard that long ago.
+constexpr int64_t MAX_LATENCY_FRAMES = PlayedRing::SIZE - WINDOW - 2 * DEVICE_FRAMES;
 // Reads of the played ring per call before the main thread settles for
 // silence; a read fails only if the main thread stalled in mid-copy.
 constexpr int RING_ATTEMPTS = 4;
@@ -54,6 +58,8 @@ struct MusicState {
   PlayedRing played;
   std::atomic<int64_t> seekRequest{-1};  // frame to seek to before the next block, or -1
   std::atomic<int64_t> lastBlockNs{0};   // monotonic clock when the last block was handed over
+  // The main thread's: asked only when SDL plays through PulseAudio.
+  ServerLatency latency;
 
   // Silent output: the position is startFrame plus the clock's advance since
   // startTime.
@@ -133,16 +139,21 @@ bool OpenDevice() {
     return false;
   }
   music.sdlAudio = true;
+  const char* driver = SDL_GetCurrentAudioDriver();
+  if (driver != nullptr && std::strcmp(driver, "pulseaudio") == 0) music.latency.Start();
   return true;
 }
 
-// The frame of the played ring being heard now. A block handed over waits
-// behind the one playing, so the one before last started sounding at the
-// last hand-over.
+// The frame of the played ring being heard now. SDL asks for a block once
+// the server has taken the one before it, which the server then plays after
+// its latency. Until PulseAudio has told that latency (and with any other
+// driver) it is taken to be one block.
 int64_t AudibleFrame(int64_t written) {
   const int64_t sinceBlock =
       (MonotonicNs() - music.lastBlockNs.load(std::memory_order_relaxed)) * RATE / 1000000000;
-  return written - 2 * DEVICE_FRAMES + std::clamp<int64_t>(sinceBlock, 0, DEVICE_FRAMES);
+  const int64_t micros = music.latency.Micros();
+  const int64_t latency = micros < 0 ? DEVICE_FRAMES : std::min(micros * RATE / 1000000, MAX_LATENCY_FRAMES);
+  return written - DEVICE_FRAMES - latency + std::clamp<int64_t>(sinceBlock, 0, DEVICE_FRAMES);
 }
 
 // The stream frame being heard now on the device, from the played ring.
@@ -154,16 +165,19 @@ int64_t DeviceStreamFrame() {
   return frame;
 }
 
-// SDL stops a device whose output went away (an audio server that quit, a
-// headset unplugged). The music then goes on silently from the frame that
-// was being heard, so the spectrum keeps following the music's position.
-void FollowLostDevice() {
+// Keeps the server's latency current and notices a device SDL stopped
+// because its output went away (an audio server that quit, a headset
+// unplugged). The music then goes on silently from the frame that was being
+// heard, so the spectrum keeps following the music's position.
+void FollowDevice() {
   if (!music.playing || music.output != Output::DEVICE) return;
+  music.latency.Poll(MonotonicNs());
   if (SDL_GetAudioDeviceStatus(music.device) != SDL_AUDIO_STOPPED) return;
   const int64_t frame = DeviceStreamFrame();
   // Closing joins the audio thread: from here on the stream is the main thread's.
   SDL_CloseAudioDevice(music.device);
   music.device = 0;
+  music.latency.Stop();
   music.output = Output::SILENT;
   music.startFrame = frame;
   music.startTime = Now();
@@ -237,6 +251,7 @@ void MusicDone() {
     SDL_CloseAudioDevice(music.device);
     music.device = 0;
   }
+  music.latency.Stop();
   if (music.sdlAudio) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     music.sdlAudio = false;
@@ -251,7 +266,7 @@ float* MusicGetSpectrum() {
     return music.bands;
   }
   if (!music.playing) return nullptr;
-  FollowLostDevice();
+  FollowDevice();
   ReadHeard();
   music.analyser.Analyse(music.samples, music.bands);
   return music.bands;
@@ -279,7 +294,7 @@ void MusicSetPos(int ms) {
 
 double MusicPosition() {
   if (!music.playing) return 0.0;
-  FollowLostDevice();
+  FollowDevice();
   int64_t frame = 0;
   if (music.output == Output::DEVICE) {
     frame = DeviceStreamFrame();

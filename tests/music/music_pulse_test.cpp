@@ -99,15 +99,8 @@ TEST_F(MusicOnPulse, TheServerPlaysTheStreamInItsOwnFormat) {
   EXPECT_NE(input.find(": float32le 2ch 44100Hz"), std::string::npos) << input;
 }
 
-// How far the analysed frame may be from the played one, on average. Under
-// AddressSanitizer the audio thread's decoding runs several times slower and
-// shifts the hand-overs the estimate is timed by; that build is there to
-// check memory, so it gets twice the bound.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr double MEAN_OFFSET_BOUND = 0.020;
-#else
+// How far the analysed frame may be from the played one, on average.
 constexpr double MEAN_OFFSET_BOUND = 0.010;
-#endif
 // Clicks the mean is taken over: enough that one late hand-over cannot move it far.
 constexpr int CLICKS = 8;
 

@@ -1,0 +1,83 @@
+// Asks PulseAudio for this process's playback latency over a main loop that
+// is only ever iterated without blocking, from the thread that reads it.
+#include "music/serverlatency.h"
+
+#include <pulse/context.h>
+#include <pulse/introspect.h>
+#include <pulse/mainloop.h>
+#include <pulse/proplist.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// Main loop iterations per Poll: enough to take in a reply and send the next
+// question, bounded so that a chatty server cannot hold up a frame.
+constexpr int ITERATIONS = 8;
+
+}  // namespace
+
+bool ServerLatency::Start() {
+  Stop();
+  loop = pa_mainloop_new();
+  if (loop == nullptr) return false;
+  context = pa_context_new(pa_mainloop_get_api(loop), "zarv");
+  if (context == nullptr || pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+    Stop();
+    return false;
+  }
+  return true;
+}
+
+void ServerLatency::Poll(int64_t nowNs) {
+  if (loop == nullptr) return;
+  for (int i = 0; i < ITERATIONS; ++i) {
+    if (pa_mainloop_iterate(loop, 0, nullptr) <= 0) break;
+  }
+  if (asking != nullptr && pa_operation_get_state(asking) != PA_OPERATION_RUNNING) {
+    pa_operation_unref(asking);
+    asking = nullptr;
+  }
+  if (asking != nullptr || nowNs < nextAskNs || pa_context_get_state(context) != PA_CONTEXT_READY) return;
+  asking = pa_context_get_sink_input_info_list(context, OnSinkInput, this);
+  nextAskNs = nowNs + ASK_EVERY_NS;
+}
+
+void ServerLatency::OnSinkInput(pa_context*, const pa_sink_input_info* input, int last, void* self) {
+  if (last != 0 || input == nullptr) return;
+  const char* pid = pa_proplist_gets(input->proplist, PA_PROP_APPLICATION_PROCESS_ID);
+  if (pid == nullptr || std::atol(pid) != getpid()) return;
+  ServerLatency& latency = *static_cast<ServerLatency*>(self);
+  latency.replies[latency.replyCount % KEPT] = static_cast<int64_t>(input->buffer_usec + input->sink_usec);
+  ++latency.replyCount;
+}
+
+int64_t ServerLatency::Micros() const {
+  if (replyCount == 0) return -1;
+  const int kept = std::min(replyCount, KEPT);
+  int64_t sorted[KEPT];
+  std::copy(replies, replies + kept, sorted);
+  std::nth_element(sorted, sorted + kept / 2, sorted + kept);
+  return sorted[kept / 2];
+}
+
+void ServerLatency::Stop() {
+  if (asking != nullptr) {
+    pa_operation_cancel(asking);
+    pa_operation_unref(asking);
+    asking = nullptr;
+  }
+  if (context != nullptr) {
+    pa_context_disconnect(context);
+    pa_context_unref(context);
+    context = nullptr;
+  }
+  if (loop != nullptr) {
+    pa_mainloop_free(loop);
+    loop = nullptr;
+  }
+  nextAskNs = 0;
+  replyCount = 0;
+}

@@ -1,0 +1,43 @@
+// The latency PulseAudio reports for this process's playback stream: how long
+// a frame the server has taken waits in the stream's buffer and in the sink
+// before it is heard. SDL does not pass it on, so it is asked for over a
+// connection of our own, a few times a second, without ever waiting.
+#pragma once
+
+#include <cstdint>
+
+struct pa_context;
+struct pa_mainloop;
+struct pa_operation;
+struct pa_sink_input_info;
+
+class ServerLatency {
+ public:
+  ServerLatency() = default;
+  ~ServerLatency() { Stop(); }
+  ServerLatency(const ServerLatency&) = delete;
+  ServerLatency& operator=(const ServerLatency&) = delete;
+
+  // Starts connecting to the server the environment names, as SDL's
+  // pulseaudio driver does; false when that cannot even begin.
+  bool Start();
+  // Takes in the replies that have come and asks again when due.
+  void Poll(int64_t nowNs);
+  // The median of the latest replies in microseconds, or -1 before the first.
+  int64_t Micros() const;
+  // Closes the connection and forgets the replies.
+  void Stop();
+
+ private:
+  static constexpr int KEPT = 5;
+  static constexpr int64_t ASK_EVERY_NS = 200000000;
+
+  static void OnSinkInput(pa_context* context, const pa_sink_input_info* input, int last, void* self);
+
+  pa_mainloop* loop = nullptr;
+  pa_context* context = nullptr;
+  pa_operation* asking = nullptr;
+  int64_t nextAskNs = 0;
+  int64_t replies[KEPT] = {};
+  int replyCount = 0;
+};
