@@ -4,16 +4,30 @@
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
 
+#include "foundation/debug.h"
 #include "platform/glfw_window.h"
 #include "platform/platform.h"
+#include "support/scratch_dir.h"
 #include "support/xvfb.h"
 
 #include "support/x_screen.h"  // after gtest: Xlib defines macros such as None and Bool
+
+// Answered here ahead of the GL library, so that a test can make every
+// framebuffer incomplete and count how often completion is checked.
+bool framebuffersFail = false;
+int framebufferChecks = 0;
+extern "C" GLenum glCheckFramebufferStatus(GLenum target) {
+  ++framebufferChecks;
+  if (framebuffersFail) return GL_FRAMEBUFFER_UNSUPPORTED;
+  static auto real = reinterpret_cast<GLenum (*)(GLenum)>(dlsym(RTLD_NEXT, "glCheckFramebufferStatus"));
+  return real(target);
+}
 
 namespace {
 
@@ -128,4 +142,27 @@ TEST_F(GlfwWindowOn, AScreenOfTheShowsOwnSizeIsFilledDirectly) {
   EXPECT_NE(platform::GetWindowParam(platform::OPENED), 0);
   platform::Terminate();
   EXPECT_EQ(platform::GetWindowParam(platform::OPENED), 0);
+}
+
+TEST_F(GlfwWindowOn, AnIncompleteLetterboxIsGivenUpForTheWindowWithOneLogLine) {
+  ScratchDir dir;
+  Log::Start("zarv.log", false);
+  framebuffersFail = true;
+  framebufferChecks = 0;
+  Open("1280x720x24");
+  for (int i = 0; i < 20; ++i) {
+    DrawWhiteFrame();
+    platform::SwapBuffers();
+  }
+  framebuffersFail = false;
+  EXPECT_EQ(framebufferChecks, 1);
+  EXPECT_FALSE(window.Letterboxed());
+  GLint drawFramebuffer = -1;
+  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
+  EXPECT_EQ(drawFramebuffer, 0);
+  Log::End();
+  std::vector<std::string> lines = ReadLines("zarv.log");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("the letterbox framebuffer is incomplete (status 0x8cdd)"), std::string::npos)
+      << lines[0];
 }
