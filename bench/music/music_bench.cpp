@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "music/mp3_file.h"
-#include "music/mp3stream.h"
+#include "music/trackstream.h"
 #include "music/music.h"
 #include "support/scratch_dir.h"
 
@@ -116,7 +116,7 @@ BENCHMARK(BM_SpectrumDevice)->Iterations(CALLS)->UseManualTime()->Unit(benchmark
 void BM_DecodePerSecondOfMusic(benchmark::State& state) {
   std::vector<float> block(2 * 1024);
   for (auto _ : state) {
-    Mp3Stream stream;
+    TrackStream stream;
     std::string reason;
     if (!stream.Open(MusicFile().c_str(), &reason)) state.SkipWithError(reason.c_str());
     int64_t frames = 0;

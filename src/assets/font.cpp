@@ -42,6 +42,14 @@ int Font::ReadWidths(std::istream& in, int (&widths)[256]) {
   return read;
 }
 
+float Font::Width(const char* text, float size) const {
+  float cells = 0.0f;
+  for (const char* p = text; *p != '\0' && p - text < MAX_TEXT; ++p) {
+    cells += static_cast<float>(width[static_cast<unsigned char>(*p)]) * WIDTH_UNIT;
+  }
+  return cells * size;
+}
+
 void Font::Print(float x, float y, float size, const char* format, ...) {
   if (format == nullptr) return;
   char text[MAX_TEXT + 1] = {};

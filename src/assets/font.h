@@ -28,6 +28,10 @@ class Font {
   // font texture bound.
   void Print(float x, float y, float size, const char* format, ...) __attribute__((format(printf, 5, 6)));
 
+  // The width in pixels that Print gives text (taken as it is, unformatted)
+  // in cells size pixels square.
+  float Width(const char* text, float size) const;
+
   // Reads up to 256 glyph widths (whitespace-separated integers) from a
   // metrics text into widths; the glyphs it does not provide get
   // DEFAULT_WIDTH. Returns how many it read. Needs no GL context.

@@ -13,9 +13,12 @@
 #include "assets/font.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
+#include "demo/credit.h"
 #include "demo/overlay.h"
 #include "demo/scheduler.h"
 #include "demo/show_folder.h"
+#include "demo/showmusic.h"
+#include "demo/timetable.h"
 #include "foundation/debug.h"
 #include "fx/circle1frag.h"
 #include "fx/circle2frag.h"
@@ -57,7 +60,7 @@ void LoadAssets() {
 
   frags.clear();
   font = new Font;
-  MusicInit("murel.mp3");
+  MusicInit(showMusic.path.c_str());
 }
 
 void ToggleOverlayOnKey() {
@@ -70,7 +73,8 @@ void ToggleOverlayOnKey() {
 
 void init() {
   Log::Start("zarv.log", true);
-  GuideIfShowFilesMissing();
+  GuideIfShowFilesMissing(showMusic.path);
+  if (!showMusic.fitReport.empty()) Log::Msg(showMusic.fitReport);
   platform::Init();
   platform::OpenWindow(platform::SHOW_WIDTH, platform::SHOW_HEIGHT, 0, 0, 0, 0, 16, 0, platform::FULLSCREEN);
   glViewport(0, 0, platform::SHOW_WIDTH, platform::SHOW_HEIGHT);
@@ -88,16 +92,15 @@ void init() {
 
 void display(float dt) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (DemoTime() > EFFECTS_FROM && DemoTime() < EFFECTS_UNTIL) processFX(dt);
-  if (DemoTime() > FADE_FROM) {
+  if (DemoTime() > timetable.effectsFrom && DemoTime() < timetable.effectsUntil) processFX(dt);
+  if (DemoTime() > timetable.fadeFrom) {
     LoadFlatView();
-    glColor4f(0.0f, 0.0f, 0.0f, 1.0f - (EFFECTS_UNTIL - DemoTime()) * 0.5f);
+    glColor4f(0.0f, 0.0f, 0.0f, 1.0f - (timetable.effectsUntil - DemoTime()) * timetable.FadeSlope());
     glRectf(-4.0f, -3.0f, 4.0f, 3.0f);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    font->Print(364, 24, 24, "rT & wn");
+    DrawCredit(showMusic.credit);
   }
   if (overlaySwitch.on) MusicDrawFFT();
-  if (DemoTime() > SHOW_END) running = 0;
+  if (DemoTime() > timetable.showEnd) running = 0;
   platform::SwapBuffers();
   printFPS();
 }

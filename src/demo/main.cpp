@@ -1,9 +1,34 @@
-// The zarv executable: the show in a full-screen window. Ctrl-C ends it as
-// Escape does, with the interrupted status.
+// The zarv executable: the show in a full-screen window, with the built-in
+// soundtrack or a track named on the command line. The command line and the
+// track are checked before any window opens. Ctrl-C ends the show as Escape
+// does, with the interrupted status.
+#include <cstdio>
+
 #include "demo/demo.h"
+#include "demo/show_options.h"
+#include "demo/showmusic.h"
 #include "platform/interrupt.h"
 
-int main() {
+int main(int argc, char** argv) {
+  ShowOptions options;
+  OptionParser parser(ShowOptionTable(&options));
+  std::string error;
+  if (!parser.Parse(argc, argv, &error)) {
+    std::fprintf(stderr, "zarv: %s\n%s\n", error.c_str(), parser.Usage().c_str());
+    return EXIT_USAGE;
+  }
+  if (options.help) {
+    std::fputs(parser.Help().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("zarv %s\n", ZARV_VERSION);
+    return 0;
+  }
+  if (!UseMusic(options.music, options.credit, &error)) {
+    std::fprintf(stderr, "zarv: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
   platform::CatchInterrupts();
   int status = runShow();
   return platform::Interrupted() ? platform::EXIT_INTERRUPTED : status;

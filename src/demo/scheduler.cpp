@@ -12,6 +12,7 @@
 #include "fx/circle2frag.h"
 #include "fx/demofx.h"
 #include "fx/flora0frag.h"
+#include "demo/timetable.h"
 #include "fx/showclock.h"
 #include "music/music.h"
 
@@ -101,11 +102,11 @@ void processFX(float dt) {
   FFT = MusicGetSpectrum();
   RenderPass(dt);
   RetirePass();
-  if (Band(1) > 0.3 && frags.size() < MAX_EFFECTS) {
+  if (Band(BASS_BAND) > BASS_LEVEL && frags.size() < MAX_EFFECTS) {
     frags.push_back(new Circle1Frag);
     ++counts.bass;
   }
-  if (Band(17) > 0.1 && DemoTime() > FLORA_FROM) MidRule();
+  if (Band(MID_BAND) > MID_LEVEL && DemoTime() > timetable.floraFrom) MidRule();
   ChanceRule();
 }
 

@@ -18,15 +18,16 @@ bool Exists(const std::string& path, mode_t type) {
 
 }  // namespace
 
-void GuideIfShowFilesMissing() {
+void GuideIfShowFilesMissing(const std::string& musicPath) {
   char cwd[4096] = {};
   const std::string dir = getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
   const bool data = Exists(dir + "/data", S_IFDIR);
-  const bool music = Exists(dir + "/murel.mp3", S_IFREG);
+  const bool music = Exists(!musicPath.empty() && musicPath[0] == '/' ? musicPath : dir + "/" + musicPath, S_IFREG);
   if (data && music) return;
-  const char* missing = !data && !music ? "no data/ and no murel.mp3" : !data ? "no data/" : "no murel.mp3";
+  const std::string noMusic = "no " + musicPath;
+  const std::string missing = !data && !music ? "no data/ and " + noMusic : !data ? "no data/" : noMusic;
   Log::Msg(
       "zarv: %s in %s, the folder the show looked in; start it with the launcher (zarv), or run it from "
       "the folder that holds its data/ and murel.mp3 (build/show/ in a build)",
-      missing, dir.c_str());
+      missing.c_str(), dir.c_str());
 }

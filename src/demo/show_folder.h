@@ -3,6 +3,9 @@
 // start it, ahead of the loaders' own fatal line.
 #pragma once
 
+#include <string>
+
 // Logs one line naming the working directory and how to start the show when
-// that directory has no data/ folder or no murel.mp3; nothing otherwise.
-void GuideIfShowFilesMissing();
+// that directory has no data/ folder, or the music (a path relative to it
+// unless absolute) is not there; nothing otherwise.
+void GuideIfShowFilesMissing(const std::string& music);

@@ -1,4 +1,4 @@
-// Playback over SDL2 with mpg123 decoding in the device callback, the silent
+// Playback over SDL2 with the track decoded in the device callback, the silent
 // stand-in when no device opens, and the offline reader: all three analyse the
 // mono mix of the same decoded frames, so the spectrum depends on position only.
 #include "music/music.h"
@@ -14,7 +14,7 @@
 #include <string>
 
 #include "foundation/debug.h"
-#include "music/mp3stream.h"
+#include "music/trackstream.h"
 #include "music/playedring.h"
 #include "music/serverlatency.h"
 #include "music/spectrum.h"
@@ -22,8 +22,8 @@
 
 namespace {
 
-constexpr int RATE = Mp3Stream::RATE;
-constexpr int CHANNELS = Mp3Stream::CHANNELS;
+constexpr int RATE = TrackStream::RATE;
+constexpr int CHANNELS = TrackStream::CHANNELS;
 constexpr int WINDOW = SpectrumAnalyser::SIZE;
 constexpr int BANDS = SpectrumAnalyser::BANDS;
 // The device buffer: 23 ms, short enough for the picture to follow the sound.
@@ -51,7 +51,7 @@ struct MusicState {
 
   // While the device plays, only the audio thread touches the stream;
   // otherwise only the main thread does.
-  Mp3Stream stream;
+  TrackStream stream;
 
   // Device output. The audio thread writes these; the main thread only
   // reads them or posts a seek.
@@ -75,6 +75,8 @@ struct MusicState {
   float bands[BANDS] = {};
   bool testSpectrum = false;
   float testBands[BANDS] = {};
+  bool levelsFitted = false;
+  float gains[BANDS] = {};
 };
 
 // Never destroyed: a fatal report ends the process without MusicDone, and the
@@ -269,6 +271,9 @@ float* MusicGetSpectrum() {
   FollowDevice();
   ReadHeard();
   music.analyser.Analyse(music.samples, music.bands);
+  if (music.levelsFitted) {
+    for (int k = 0; k < BANDS; ++k) music.bands[k] *= music.gains[k];
+  }
   return music.bands;
 }
 
@@ -315,6 +320,11 @@ void MusicSetOffline(bool offline) {
 void MusicSetOfflinePosition(double seconds) { music.offlineFrame = FrameAt(seconds); }
 
 void MusicSetClock(double (*clock)()) { music.clock = clock; }
+
+void MusicSetLevelGains(const float* gains) {
+  music.levelsFitted = gains != nullptr;
+  if (gains != nullptr) std::memcpy(music.gains, gains, sizeof music.gains);
+}
 
 void MusicSetTestSpectrum(const float* bands) {
   music.testSpectrum = bands != nullptr;

@@ -1,4 +1,4 @@
-// The show's soundtrack: one mp3 file streamed from disk and played once, and
+// The show's music: one sound file streamed from disk and played once, and
 // the spectrum of what is being heard. Without an output device a silent
 // output keeps the same time, and takes over from where playback had reached
 // if the device is lost; offline, the stream is read at exact positions.
@@ -40,6 +40,9 @@ void MusicSetOfflinePosition(double seconds);
 // The silent output's clock, seconds from any origin; null restores the
 // system's monotonic clock. Set before MusicInit.
 void MusicSetClock(double (*clock)());
+// Gains for the 512 bands of every spectrum MusicGetSpectrum gives from now
+// on, fitted to the music's levels; null: the spectrum as analysed.
+void MusicSetLevelGains(const float* gains);
 // While bands is not null, MusicGetSpectrum returns a copy of these 512
 // values whatever the music does; null restores the music's own spectrum.
 void MusicSetTestSpectrum(const float* bands);

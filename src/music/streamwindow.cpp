@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cassert>
 
-void StreamWindow::Read(Mp3Stream& stream, int64_t end, int count, float* out) {
+void StreamWindow::Read(TrackStream& stream, int64_t end, int count, float* out) {
   assert(count >= 0 && count <= KEPT / 2 && "StreamWindow::Read asked for more than it keeps");
   const int64_t first = std::max<int64_t>(0, end - count);
   if (first < start || first < decoded - KEPT) Restart(stream, first);
@@ -17,7 +17,7 @@ void StreamWindow::Read(Mp3Stream& stream, int64_t end, int count, float* out) {
   }
 }
 
-void StreamWindow::Restart(Mp3Stream& stream, int64_t frame) {
+void StreamWindow::Restart(TrackStream& stream, int64_t frame) {
   stream.Seek(frame);
   start = decoded = stream.Tell();
 }
@@ -27,7 +27,7 @@ void StreamWindow::Reset() {
   decoded = 0;
 }
 
-void StreamWindow::DecodeTo(Mp3Stream& stream, int64_t end) {
+void StreamWindow::DecodeTo(TrackStream& stream, int64_t end) {
   while (decoded < end && !stream.Ended()) {
     const int frames = stream.Read(chunk, static_cast<int>(std::min<int64_t>(CHUNK, end - decoded)));
     for (int i = 0; i < frames; ++i) mono[(decoded + i) & MASK] = 0.5f * (chunk[2 * i] + chunk[2 * i + 1]);

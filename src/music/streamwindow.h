@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "music/mp3stream.h"
+#include "music/trackstream.h"
 
 class StreamWindow {
  public:
@@ -15,12 +15,12 @@ class StreamWindow {
   // frames before the stream's start or after its end. Decodes forward as far
   // as end; a block that starts before what is kept restarts decoding there.
   // count at most KEPT / 2.
-  void Read(Mp3Stream& stream, int64_t end, int count, float* out);
+  void Read(TrackStream& stream, int64_t end, int count, float* out);
   // Drops what is kept and goes on decoding from frame (a seek).
-  void Restart(Mp3Stream& stream, int64_t frame);
+  void Restart(TrackStream& stream, int64_t frame);
   // Where the stream has ended (its length in frames), or -1 while decoding
   // has not reached its end.
-  int64_t End(const Mp3Stream& stream) const { return stream.Ended() ? decoded : -1; }
+  int64_t End(const TrackStream& stream) const { return stream.Ended() ? decoded : -1; }
   // Forgets everything, for a stream opened afresh.
   void Reset();
 
@@ -28,10 +28,10 @@ class StreamWindow {
   static constexpr int64_t MASK = KEPT - 1;
   static constexpr int CHUNK = 1024;  // frames decoded per call of the decoder
 
-  void DecodeTo(Mp3Stream& stream, int64_t end);
+  void DecodeTo(TrackStream& stream, int64_t end);
 
   int64_t start = 0;    // first frame decoded since the last restart
   int64_t decoded = 0;  // the next frame to decode
   float mono[KEPT] = {};
-  float chunk[CHUNK * Mp3Stream::CHANNELS] = {};
+  float chunk[CHUNK * TrackStream::CHANNELS] = {};
 };

@@ -17,7 +17,7 @@
 
 #include "foundation/debug.h"
 #include "music/mp3_file.h"
-#include "music/mp3stream.h"
+#include "music/trackstream.h"
 #include "music/music.h"
 #include "support/pulse_daemon.h"
 #include "support/scratch_dir.h"
@@ -55,7 +55,7 @@ class MusicOnPulse : public ::testing::Test {
 // Frames of the decoded file where a click (a burst above 0.2, clicks at
 // least a quarter of a second apart) begins.
 std::vector<int64_t> ClickFrames(const char* name) {
-  Mp3Stream stream;
+  TrackStream stream;
   std::string reason;
   std::vector<int64_t> clicks;
   if (!stream.Open(name, &reason)) return clicks;

@@ -15,6 +15,8 @@
 #include <map>
 #include <vector>
 
+#include "demo/showmusic.h"
+#include "demo/timetable.h"
 #include "ffmpeg_encoder.h"
 #include "offline_show.h"
 #include "paths.h"
@@ -273,6 +275,11 @@ FfmpegEncoder::Settings VideoSettings(const CaptureOptions& o, const std::string
   settings.audio = soundtrack;
   settings.audioStart = static_cast<double>(first) / o.fps;
   settings.duration = static_cast<double>(end - first) / o.fps;
+  // The sound is the track as the show decodes it, however much more ffmpeg
+  // would find in a damaged file.
+  if (showMusic.seconds > 0.0) {
+    settings.duration = std::max(0.0, std::min(settings.duration, showMusic.seconds - settings.audioStart));
+  }
   settings.bottomUp = true;
   settings.preset = o.preset;
   settings.crf = o.crf;
@@ -287,8 +294,8 @@ long FirstFrameAt(double seconds, int fps) {
 }
 
 long LastShowFrame(int fps) {
-  long n = static_cast<long>(std::floor(SHOW_END * fps));
-  while (!(static_cast<float>(static_cast<double>(n) / fps) > static_cast<float>(SHOW_END))) ++n;
+  long n = static_cast<long>(std::floor(static_cast<double>(timetable.showEnd) * fps));
+  while (!(static_cast<float>(static_cast<double>(n) / fps) > timetable.showEnd)) ++n;
   return n;
 }
 

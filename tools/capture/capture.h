@@ -13,7 +13,8 @@
 // Exit statuses of zarv-capture.
 constexpr int EXIT_DONE = 0;
 constexpr int EXIT_FAILED = 1;
-constexpr int EXIT_USAGE = 2;
+// EXIT_USAGE (2): bad options, a track that cannot be played or an output
+// that cannot be written.
 // An interrupted run exits as the live show does on Ctrl-C.
 using platform::EXIT_INTERRUPTED;
 
@@ -25,11 +26,11 @@ extern volatile std::sig_atomic_t captureInterrupted;
 // The first frame at or after a show time (seconds) at fps frames a second.
 long FirstFrameAt(double seconds, int fps);
 // The frame in which the show ends itself: the first whose show time, as the
-// show reads it (single precision), is past SHOW_END.
+// show reads it (single precision), is past the timetable's showEnd.
 long LastShowFrame(int fps);
 
 // The encoder's settings for a video of frames [first, end) as the options
-// ask for it: frames read bottom-up, the soundtrack's stretch beside them.
+// ask for it: frames read bottom-up, the music's stretch beside them.
 FfmpegEncoder::Settings VideoSettings(const CaptureOptions& options, const std::string& soundtrack,
                                       long first, long end);
 

@@ -1,46 +1,25 @@
 // Options are checked here, before anything is rendered, so that a mistake
-// costs no minutes of simulation.
+// costs no minutes of simulation. The table gives each option's limits;
+// what depends on several options together is settled after it.
 #include "capture_options.h"
 
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <limits>
 
+#include "demo/show_options.h"
 #include "paths.h"
 #include "platform/platform.h"
 
 namespace {
 
-// "151 s": the show's end as the messages give it.
-std::string ShowEndText() { return std::to_string(static_cast<int>(SHOW_END)) + " s"; }
-
-bool ParseSeconds(const std::string& option, const char* text, double* value, std::string* error) {
-  char* end = nullptr;
-  double v = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !std::isfinite(v) || v < 0.0) {
-    *error = option + " needs a number of seconds, 0 or more, not \"" + text + "\"";
-    return false;
-  }
-  *value = v;
-  return true;
-}
-
-bool ParseFps(const char* text, int* value, std::string* error) {
-  char* end = nullptr;
-  long v = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || v < 1 || v > MAX_FPS) {
-    *error = "--fps needs a whole number of frames a second from 1 to " + std::to_string(MAX_FPS) +
-             ", not \"" + text + "\"";
-    return false;
-  }
-  *value = static_cast<int>(v);
-  return true;
-}
+constexpr double FOREVER = std::numeric_limits<double>::infinity();
 
 // x264's presets, fastest first.
-const char* const PRESETS[] = {"ultrafast", "superfast", "veryfast", "faster",   "fast",
-                               "medium",    "slow",      "slower",   "veryslow", "placebo"};
+const std::vector<std::string> PRESETS = {"ultrafast", "superfast", "veryfast", "faster",   "fast",
+                                          "medium",    "slow",      "slower",   "veryslow", "placebo"};
 
 // --quality's names for an x264 preset and rate factor.
 struct Quality {
@@ -51,40 +30,11 @@ struct Quality {
 const Quality QUALITIES[] = {
     {"draft", "ultrafast", 20}, {"normal", DEFAULT_PRESET, DEFAULT_CRF}, {"best", "slow", 16}};
 
-bool ParsePreset(const std::string& text, std::string* value, std::string* error) {
-  std::string names;
-  for (const char* preset : PRESETS) {
-    if (text == preset) {
-      *value = text;
-      return true;
-    }
-    names += std::string(names.empty() ? "" : ", ") + preset;
-  }
-  *error = "--preset needs one of x264's presets (" + names + "), not \"" + text + "\"";
-  return false;
-}
-
-bool ParseCrf(const std::string& text, int* value, std::string* error) {
-  char* end = nullptr;
-  long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || v < 0 || v > MAX_CRF) {
-    *error = "--crf needs a whole number from 0 to " + std::to_string(MAX_CRF) + ", not \"" + text + "\"";
-    return false;
-  }
-  *value = static_cast<int>(v);
-  return true;
-}
-
-bool ParseQuality(const std::string& text, CaptureOptions* o, std::string* error) {
-  for (const Quality& q : QUALITIES) {
-    if (text == q.name) {
-      o->preset = q.preset;
-      o->crf = q.crf;
-      return true;
-    }
-  }
-  *error = "--quality needs draft, normal or best, not \"" + text + "\"";
-  return false;
+// "151 s": a time of the show as the messages give it.
+std::string SecondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g s", seconds);
+  return text;
 }
 
 // WIDTHxHEIGHT, both even and from 2 to MAX_VIDEO_SIDE.
@@ -109,13 +59,96 @@ bool ParseSize(const std::string& text, CaptureOptions* o, std::string* error) {
   return true;
 }
 
-bool ParseMsaa(const std::string& text, int* value, std::string* error) {
-  if (text != "2" && text != "4" && text != "8") {
-    *error = "--msaa needs 2, 4 or 8 samples a pixel, not \"" + text + "\"";
-    return false;
+// What the parse reads before it is settled into CaptureOptions.
+struct Given {
+  std::string quality = "normal";
+  std::string preset = DEFAULT_PRESET;
+  int crf = DEFAULT_CRF;
+  std::string msaa;
+  bool bench = false;
+  double still = 0.0;
+};
+
+OptionTable Table(CaptureOptions* o, Given* g) {
+  OptionTable table;
+  table.program = "zarv-capture";
+  table.about =
+      "Renders the show offline, with no window and no display: frame n shows the show at n / fps seconds, "
+      "every frame advances it by 1 / fps, and the music's spectrum is taken at exactly that position, so "
+      "two runs give the same frames.";
+  Option output = Text("--output", "PATH", &o->output,
+                       "where the frames go: NAME.mp4 an H.264 video with the music (needs ffmpeg); FOLDER "
+                       "numbered PNG frames, frame-NNNNNN.png with N the frame number (show time N / fps), "
+                       "made if missing; NAME.png the one still asked for with --still");
+  output.alias = "-o";
+  table.rows.push_back(output);
+  for (const Option& row : MusicOptionRows(&o->music, &o->credit)) table.rows.push_back(row);
+  table.rows.push_back(Number("--from", "SECONDS", &o->from, 0.0, FOREVER, "first frame at or after this show time"));
+  Option to = Number("--to", "SECONDS", &o->to, 0.0, FOREVER, "stop before this show time");
+  to.defaultText = "the show's end";
+  table.rows.push_back(to);
+  table.rows.push_back(Integer("--fps", "N", &o->fps, 1, MAX_FPS, "frames a second"));
+  Option still = Number("--still", "SECONDS", &g->still, 0.0, FOREVER,
+                        "write only the frame at this show time, as still-SSS.sss.png in the --output folder "
+                        "(default: here); may be given several times");
+  still.defaultText.clear();
+  still.apply = [o](const std::string& value, std::string*) {
+    o->stills.push_back(std::strtod(value.c_str(), nullptr));
+    return true;
+  };
+  table.rows.push_back(still);
+  Option showDir = Text("--show-dir", "DIR", &o->showDir,
+                        "where the show's data/ and murel.mp3 are; zarv.log is written there");
+  showDir.defaultText = "the folder zarv-capture is in";
+  table.rows.push_back(showDir);
+  std::string qualities;
+  for (const Quality& q : QUALITIES) {
+    qualities += std::string(qualities.empty() ? "" : ", ") + q.name + " is --preset " + q.preset + " --crf " +
+                 std::to_string(q.crf);
   }
-  *value = std::atoi(text.c_str());
-  return true;
+  table.rows.push_back(Choice("--quality", "NAME", &g->quality, {"draft", "normal", "best"},
+                              "shorthand for x264's preset and rate factor: " + qualities));
+  table.rows.push_back(Choice("--preset", "NAME", &g->preset, PRESETS,
+                              "x264's preset, fastest (biggest) first; wins over --quality"));
+  table.rows.push_back(Integer("--crf", "N", &g->crf, 0, MAX_CRF,
+                               "x264's constant rate factor, 0 lossless: lower is better and bigger; wins over "
+                               "--quality"));
+  table.rows.push_back(Custom("--size", "WxH",
+                              "scale the video to W x H pixels with lanczos, each even and at most " +
+                                  std::to_string(MAX_VIDEO_SIDE) + "; 4:3 (e.g. 1440x1080) unless --pad is given",
+                              [o](const std::string& value, std::string* error) { return ParseSize(value, o, error); }));
+  table.rows.push_back(Flag("--pad", &o->pad, "fit the 4:3 picture into --size on black bars, e.g. --size "
+                                              "1920x1080 --pad for a 16:9 video"));
+  Option msaa = Choice("--msaa", "N", &g->msaa, {"2", "4", "8"},
+                       "anti-alias with N samples a pixel; off by default, so that each frame is exactly what "
+                       "the live show draws");
+  msaa.defaultText.clear();
+  table.rows.push_back(msaa);
+  table.rows.push_back(Flag("--bench", &g->bench,
+                            "render as fast as possible and print frame times: a floor frame that only clears "
+                            "and reads back, the timetable, a stress case of 16 live effects, and the capture: "
+                            "frames a second drawn and encoded to MP4 at the video settings given, against "
+                            "ffmpeg alone encoding the same frames. The timetable covers the whole show and the "
+                            "capture 20 s to 30 s unless --from/--to say otherwise; with them, the others run as "
+                            "many frames as the range holds, at most their usual 600 and 1200"));
+  Option help = Flag("--help", &o->help, "this text");
+  help.alias = "-h";
+  table.rows.push_back(help);
+  table.rows.push_back(Flag("--version", &o->version, "the version"));
+  table.after =
+      "Frames before --from are simulated too (the show's state depends on them) but not written. At the end "
+      "a summary of the schedule the show ran is printed: effects of each kind created and retired per 10 s, "
+      "the peak of live effects and how often each spawn rule fired. A progress bar is drawn on stderr when it "
+      "is a terminal.\n"
+      "\n"
+      "Exit status: 0 done, 1 rendering or encoding failed (ffmpeg's message is shown; no file is left under "
+      "the output name), 2 bad options, a track that cannot be played or an output that cannot be written, "
+      "130 interrupted (Ctrl-C; no video is left).\n"
+      "\n"
+      "Examples: zarv-capture --output zarv.mp4\n"
+      "          zarv-capture --still 75 --still 120 --output stills/\n"
+      "          zarv-capture --music song.flac --size 1920x1080 --pad -o song.mp4\n";
+  return table;
 }
 
 // The video's size and shape fit together, and only a video is given them.
@@ -139,7 +172,7 @@ bool SettleVideoShape(const CaptureOptions& o, bool encodingGiven, std::string* 
 }
 
 // Chooses the mode from what was given and checks that it fits together.
-bool Settle(CaptureOptions* o, bool outputGiven, bool rangeGiven, std::string* error) {
+bool Settle(CaptureOptions* o, bool outputGiven, std::string* error) {
   const std::string ext = ExtensionOf(o->output);
   if (o->mode == CaptureOptions::Mode::BENCH) {
     if (outputGiven || !o->stills.empty()) {
@@ -148,7 +181,7 @@ bool Settle(CaptureOptions* o, bool outputGiven, bool rangeGiven, std::string* e
     }
   } else if (!o->stills.empty()) {
     o->mode = CaptureOptions::Mode::STILLS;
-    if (rangeGiven) {
+    if (o->rangeGiven) {
       *error = "--still renders single frames: leave out --from and --to";
       return false;
     }
@@ -162,12 +195,6 @@ bool Settle(CaptureOptions* o, bool outputGiven, bool rangeGiven, std::string* e
       *error = "stills are PNG images: --output must be a folder or a .png file, not " + o->output;
       return false;
     }
-    for (double t : o->stills) {
-      if (t > SHOW_END) {
-        *error = "--still " + std::to_string(t) + " is after the show's end at " + ShowEndText();
-        return false;
-      }
-    }
   } else if (ext == "mp4") {
     o->mode = CaptureOptions::Mode::VIDEO;
   } else if (ext.empty()) {
@@ -175,10 +202,6 @@ bool Settle(CaptureOptions* o, bool outputGiven, bool rangeGiven, std::string* e
   } else {
     *error = "--output " + o->output +
              ": a video must end in .mp4, a folder of PNG frames has no extension (or ends in /)";
-    return false;
-  }
-  if (o->from >= SHOW_END) {
-    *error = "--from must be before the show's end at " + ShowEndText();
     return false;
   }
   if (o->to >= 0.0 && o->to <= o->from) {
@@ -191,164 +214,50 @@ bool Settle(CaptureOptions* o, bool outputGiven, bool rangeGiven, std::string* e
 }  // namespace
 
 bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, std::string* error) {
-  bool outputGiven = false;
-  bool rangeGiven = false;
-  bool encodingGiven = false;
+  Given given;
+  OptionParser parser(Table(o, &given));
+  if (!parser.Parse(argc, argv, error)) return false;
+  if (o->help || o->version) return true;
+  if (given.bench) o->mode = CaptureOptions::Mode::BENCH;
   // --preset and --crf win over --quality, in whatever order they come.
-  std::string preset;
-  std::string crf;
-  bool presetGiven = false;
-  bool crfGiven = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::string value;
-    bool hasValue = false;
-    size_t eq = arg.find('=');
-    if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg = arg.substr(0, eq);
-      hasValue = true;
-    }
-    if (arg == "--help" || arg == "-h" || arg == "--bench" || arg == "--pad") {
-      if (hasValue) {
-        *error = arg + " takes no value";
-        return false;
-      }
-      if (arg == "--bench") {
-        o->mode = CaptureOptions::Mode::BENCH;
-      } else if (arg == "--pad") {
-        o->pad = encodingGiven = true;
-      } else {
-        o->help = true;
-      }
-      continue;
-    }
-    const bool known = arg == "--output" || arg == "-o" || arg == "--from" || arg == "--to" ||
-                       arg == "--fps" || arg == "--still" || arg == "--show-dir" || arg == "--preset" ||
-                       arg == "--crf" || arg == "--quality" || arg == "--size" || arg == "--msaa";
-    if (!known) {
-      *error = arg.rfind("-", 0) == 0 ? "unknown option " + arg : "unexpected argument \"" + arg + "\"";
-      return false;
-    }
-    if (!hasValue) {
-      if (i + 1 >= argc) {
-        *error = arg + " needs a value";
-        return false;
-      }
-      value = argv[++i];
-    }
-    if (arg == "--output" || arg == "-o") {
-      if (value.empty()) {
-        *error = "--output needs a file or folder name";
-        return false;
-      }
-      o->output = value;
-      outputGiven = true;
-    } else if (arg == "--from") {
-      if (!ParseSeconds(arg, value.c_str(), &o->from, error)) return false;
-      rangeGiven = true;
-    } else if (arg == "--to") {
-      if (!ParseSeconds(arg, value.c_str(), &o->to, error)) return false;
-      rangeGiven = true;
-    } else if (arg == "--fps") {
-      if (!ParseFps(value.c_str(), &o->fps, error)) return false;
-    } else if (arg == "--preset") {
-      preset = value;
-      presetGiven = encodingGiven = true;
-    } else if (arg == "--crf") {
-      crf = value;
-      crfGiven = encodingGiven = true;
-    } else if (arg == "--quality") {
-      if (!ParseQuality(value, o, error)) return false;
-      encodingGiven = true;
-    } else if (arg == "--size") {
-      if (!ParseSize(value, o, error)) return false;
-      encodingGiven = true;
-    } else if (arg == "--msaa") {
-      if (!ParseMsaa(value, &o->msaa, error)) return false;
-    } else if (arg == "--still") {
-      double t = 0.0;
-      if (!ParseSeconds(arg, value.c_str(), &t, error)) return false;
-      o->stills.push_back(t);
-    } else {
-      if (value.empty()) {
-        *error = "--show-dir needs a folder";
-        return false;
-      }
-      o->showDir = value;
+  for (const Quality& q : QUALITIES) {
+    if (given.quality == q.name) {
+      o->preset = q.preset;
+      o->crf = q.crf;
     }
   }
-  o->rangeGiven = rangeGiven;
-  if (o->help) return true;
-  if (presetGiven && !ParsePreset(preset, &o->preset, error)) return false;
-  if (crfGiven && !ParseCrf(crf, &o->crf, error)) return false;
-  return Settle(o, outputGiven, rangeGiven, error) && SettleVideoShape(*o, encodingGiven, error);
+  if (parser.Given("--preset")) o->preset = given.preset;
+  if (parser.Given("--crf")) o->crf = given.crf;
+  if (!given.msaa.empty()) o->msaa = std::atoi(given.msaa.c_str());
+  o->rangeGiven = parser.Given("--from") || parser.Given("--to");
+  const bool encodingGiven = parser.Given("--preset") || parser.Given("--crf") || parser.Given("--quality") ||
+                             parser.Given("--size") || parser.Given("--pad");
+  return Settle(o, parser.Given("--output"), error) && SettleVideoShape(*o, encodingGiven, error);
+}
+
+bool CheckAgainstTimetable(const CaptureOptions& o, const Timetable& timetable, std::string* error) {
+  const std::string end = "the show's end at " + SecondsText(timetable.showEnd);
+  for (double t : o.stills) {
+    if (t > timetable.showEnd) {
+      *error = "--still " + SecondsText(t) + " is after " + end;
+      return false;
+    }
+  }
+  if (o.from >= timetable.showEnd) {
+    *error = "--from must be before " + end;
+    return false;
+  }
+  return true;
+}
+
+std::string CaptureHelp() {
+  CaptureOptions o;
+  Given g;
+  return OptionParser(Table(&o, &g)).Help();
 }
 
 std::string CaptureUsage() {
-  std::string usage = R"(Usage: zarv-capture [options]
-
-Renders the show offline, with no window and no display: frame n shows the
-show at n / fps seconds, every frame advances it by 1 / fps, and the music's
-spectrum is taken at exactly that position, so two runs give the same frames.
-
-  -o, --output PATH  where the frames go (default zarv.mp4):
-                       NAME.mp4  an H.264 video with the soundtrack (needs ffmpeg)
-                       FOLDER    numbered PNG frames, frame-NNNNNN.png with N the
-                                 frame number (show time N / fps); made if missing
-                       NAME.png  the one still asked for with --still
-      --from SECONDS first frame at or after this show time (default 0)
-      --to SECONDS   stop before this show time (default: the show's end, @END@)
-      --fps N        frames a second, 1 to 240 (default 60)
-      --still SECONDS  write only the frame at this show time, as
-                     still-SSS.sss.png in the --output folder (default: here);
-                     may be given several times
-      --show-dir DIR where the show's data/ and murel.mp3 are (default: the
-                     folder zarv-capture is in); zarv.log is written there
-      --quality NAME shorthand for x264's preset and rate factor:
-@QUALITIES@
-      --preset NAME  x264's preset, ultrafast (fastest, biggest) to placebo;
-                     wins over --quality
-      --crf N        x264's constant rate factor, 0 (lossless) to 51: lower is
-                     better and bigger; wins over --quality
-      --size WxH     scale the video to W x H pixels with lanczos, each even and
-                     at most 4096; 4:3 (e.g. 1440x1080) unless --pad is given
-      --pad          fit the 4:3 picture into --size on black bars, e.g.
-                     --size 1920x1080 --pad for a 16:9 video
-      --msaa N       anti-alias with N samples a pixel: 2, 4 or 8 (default off,
-                     so that each frame is exactly what the live show draws)
-      --bench        render as fast as possible and print frame times: a floor
-                     frame that only clears and reads back, the timetable, a
-                     stress case of 16 live effects, and the capture: frames a
-                     second drawn and encoded to MP4 at the video settings
-                     given, against ffmpeg alone encoding the same frames.
-                     The timetable covers the whole show and the capture 20 s
-                     to 30 s unless --from/--to say otherwise; with them, the
-                     others run as many frames as the range holds, at most
-                     their usual 600 and 1200
-  -h, --help         this text
-
-Frames before --from are simulated too (the show's state depends on them) but
-not written. At the end a summary of the schedule the show ran is printed:
-effects of each kind created and retired per 10 s, the peak of live effects
-and how often each spawn rule fired. A progress bar is drawn on stderr when
-it is a terminal.
-
-Exit status: 0 done, 1 rendering or encoding failed (ffmpeg's message is
-shown; no file is left under the output name), 2 bad options or an output
-that cannot be written.
-
-Example: zarv-capture --output zarv.mp4
-         zarv-capture --still 75 --still 120 --output stills/
-)";
-  std::string qualities;
-  for (const Quality& q : QUALITIES) {
-    qualities +=
-        std::string("                       ") + q.name + std::string(8 - std::strlen(q.name), ' ') +
-        "--preset " + q.preset + " --crf " + std::to_string(q.crf) +
-        (q.crf == DEFAULT_CRF && std::strcmp(q.preset, DEFAULT_PRESET) == 0 ? " (the default)" : "") + "\n";
-  }
-  qualities.pop_back();
-  usage.replace(usage.find("@QUALITIES@"), 11, qualities);
-  return usage.replace(usage.find("@END@"), 5, ShowEndText());
+  CaptureOptions o;
+  Given g;
+  return OptionParser(Table(&o, &g)).Usage();
 }

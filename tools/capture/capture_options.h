@@ -1,12 +1,13 @@
 // The command line of zarv-capture: what to render (a video, a folder of
-// frames, single stills or the benchmark), the range, the frame rate and
-// where the show's files are.
+// frames, single stills or the benchmark), the range, the frame rate, the
+// music and where the show's files are.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "fx/showclock.h"
+#include "demo/timetable.h"
+#include "foundation/options.h"
 
 // The fastest x264 setting whose video stays within SSIM 0.985 of the
 // lossless frames over a busy stretch of the show.
@@ -14,6 +15,7 @@ inline const char* const DEFAULT_PRESET = "ultrafast";
 constexpr int DEFAULT_CRF = 18;
 constexpr int MAX_CRF = 51;
 constexpr int MAX_VIDEO_SIDE = 4096;  // pixels
+constexpr int MAX_FPS = 240;
 
 struct CaptureOptions {
   enum class Mode { VIDEO, FRAMES, STILLS, BENCH };
@@ -34,16 +36,21 @@ struct CaptureOptions {
   int videoHeight = 0;
   bool pad = false;  // the picture keeps 4:3 on black bars in a frame of another shape
   int msaa = 0;      // samples a pixel in the offscreen framebuffer; 0: one, no anti-aliasing
+  std::string music;   // a track instead of the built-in soundtrack; empty: the soundtrack
+  std::string credit;  // the closing credit, UTF-8; empty: the track's own
   // Where data/ and murel.mp3 are; empty: the folder of the executable.
   std::string showDir;
   bool help = false;
+  bool version = false;
 };
-
-constexpr int MAX_FPS = 240;
 
 // Reads argv into *options. False with a one-line reason in *error when an
 // option is unknown, lacks its value, or the values do not fit together.
 bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error);
+// Checks the range and the stills against the show's timetable, once the
+// music (and so the show's end) is known.
+bool CheckAgainstTimetable(const CaptureOptions& options, const Timetable& timetable, std::string* error);
 
-// The --help text.
+// The --help text, and the one-line usage for a mistaken command line.
+std::string CaptureHelp();
 std::string CaptureUsage();

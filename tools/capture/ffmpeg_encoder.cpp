@@ -138,8 +138,10 @@ std::vector<std::string> FfmpegEncoder::Command(const Settings& s, const std::st
   if (!filters.empty()) args.insert(args.end(), {"-vf", filters});
   args.insert(args.end(),
               {"-c:v", "libx264", "-preset", s.preset, "-crf", std::to_string(s.crf), "-pix_fmt", "yuv420p"});
-  if (audio) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
-  args.insert(args.end(), {"-f", "mp4", file});
+  // Any track's rate and channels become the show's own, which AAC takes.
+  if (audio) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k", "-ar", "44100", "-ac", "2"});
+  // The index goes first, so that a browser plays the video as it downloads.
+  args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4", file});
   return args;
 }
 

@@ -9,9 +9,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "capture.h"
 #include "capture_options.h"
+#include "demo/showmusic.h"
+#include "demo/timetable.h"
 #include "frame_bench.h"
 #include "paths.h"
 
@@ -26,7 +29,13 @@ std::string ExecutableFolder() {
 }
 
 int Usage(const std::string& message) {
-  std::fprintf(stderr, "zarv-capture: %s\nTry 'zarv-capture --help'.\n", message.c_str());
+  std::fprintf(stderr, "zarv-capture: %s\n%s\n", message.c_str(), CaptureUsage().c_str());
+  return EXIT_USAGE;
+}
+
+// A track or an output that cannot be taken: one line, no usage.
+int Refuse(const std::string& message) {
+  std::fprintf(stderr, "zarv-capture: %s\n", message.c_str());
   return EXIT_USAGE;
 }
 
@@ -37,28 +46,37 @@ int main(int argc, char** argv) {
   std::string error;
   if (!ParseCaptureOptions(argc, argv, &options, &error)) return Usage(error);
   if (options.help) {
-    std::fputs(CaptureUsage().c_str(), stdout);
+    std::fputs(CaptureHelp().c_str(), stdout);
+    return EXIT_DONE;
+  }
+  if (options.version) {
+    std::printf("zarv-capture %s\n", ZARV_VERSION);
     return EXIT_DONE;
   }
 
   const std::string showDir = Absolute(options.showDir.empty() ? ExecutableFolder() : options.showDir);
   struct stat info = {};
-  for (const char* needed : {"data", "murel.mp3"}) {
-    if (stat((showDir + "/" + needed).c_str(), &info) != 0) {
-      return Usage("the show folder " + showDir + " has no " + needed +
-                   " (build the show first, or name its folder with --show-dir)");
+  std::vector<std::string> needed = {"data"};
+  if (options.music.empty()) needed.push_back(showMusic.path);
+  for (const std::string& name : needed) {
+    if (stat((showDir + "/" + name).c_str(), &info) != 0) {
+      return Refuse("the show folder " + showDir + " has no " + name +
+                    " (build the show first, or name its folder with --show-dir)");
     }
   }
+  if (!options.music.empty()) options.music = Absolute(options.music);
+  if (!UseMusic(options.music, options.credit, &error)) return Refuse(error);
+  if (!CheckAgainstTimetable(options, timetable, &error)) return Usage(error);
   options.output = Absolute(options.output);
   while (options.output.size() > 1 && options.output.back() == '/') options.output.pop_back();
-  if (chdir(showDir.c_str()) != 0) return Usage("cannot enter " + showDir + ": " + std::strerror(errno));
+  if (chdir(showDir.c_str()) != 0) return Refuse("cannot enter " + showDir + ": " + std::strerror(errno));
 
   struct sigaction action = {};
   action.sa_handler = OnInterrupt;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
 
-  const std::string soundtrack = showDir + "/murel.mp3";
+  const std::string soundtrack = options.music.empty() ? showDir + "/" + showMusic.path : options.music;
   if (options.mode == CaptureOptions::Mode::BENCH) return RunFrameBench(options, soundtrack);
   return RunCapture(options, soundtrack);
 }

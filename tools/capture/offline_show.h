@@ -22,7 +22,7 @@ class OfflineShow {
   // Draws frame n. When wanted is set, it is called during the frame's swap
   // with the frame still bound, so it can read the pixels.
   void Frame(long n, const std::function<void()>& wanted = nullptr);
-  // False once the show has ended itself (its clock passed SHOW_END).
+  // False once the show has ended itself (its clock passed the timetable's showEnd).
   bool Running() const;
   // The show's shutdown (the window closes with it), then the effects still
   // live are released.

@@ -1,0 +1,31 @@
+// The help's closing paragraphs say what no row can: the keys, the files and
+// the exit statuses.
+#include "demo/show_options.h"
+
+std::vector<Option> MusicOptionRows(std::string* music, std::string* credit) {
+  return {Text("--music", "FILE", music,
+               "play FILE instead of the built-in soundtrack: MP3, WAV, FLAC, Ogg Vorbis or Opus, at least "
+               "30 s long; the show's timetable and the levels it spawns effects at are fitted to it"),
+          Text("--credit", "TEXT", credit,
+               "the closing credit; by default the track's artist and title tags, else its file name")};
+}
+
+OptionTable ShowOptionTable(ShowOptions* options) {
+  OptionTable table;
+  table.program = "zarv";
+  table.about =
+      "Plays the show full screen: circle ornaments, spinning sprites and lit 3D flora spawned from the "
+      "music's spectrum, then a fade and a closing credit. Escape or closing the window ends it early.\n"
+      "It runs in the working directory: it reads data/ and murel.mp3 there and writes zarv.log.";
+  table.rows = MusicOptionRows(&options->music, &options->credit);
+  Option help = Flag("--help", &options->help, "this text");
+  help.alias = "-h";
+  table.rows.push_back(help);
+  table.rows.push_back(Flag("--version", &options->version, "the version"));
+  table.after =
+      "Keys: Escape ends the show; F1 shows or hides the spectrum overlay.\n"
+      "\n"
+      "Exit status: 0 when the show ended, 1 when it could not start (no display, missing files: zarv.log "
+      "says why), 2 for a command line or a track it cannot take, 130 when interrupted (Ctrl-C).\n";
+  return table;
+}

@@ -1,0 +1,21 @@
+// The command line of zarv, and the rows for choosing the music that the
+// capture tool shares with it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "foundation/options.h"
+
+struct ShowOptions {
+  std::string music;   // a track to play instead of the built-in soundtrack; empty: the soundtrack
+  std::string credit;  // the closing credit, UTF-8; empty: the track's own
+  bool help = false;
+  bool version = false;
+};
+
+// --music and --credit, bound to where their values go.
+std::vector<Option> MusicOptionRows(std::string* music, std::string* credit);
+
+// zarv's table, bound to options.
+OptionTable ShowOptionTable(ShowOptions* options);

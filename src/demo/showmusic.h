@@ -1,0 +1,51 @@
+// What the show plays and names at its end: the built-in soundtrack and
+// credit, or a user's track with the timetable, the level gains and the
+// credit fitted to it. The frontends set it before start-up.
+#pragma once
+
+#include <string>
+
+#include "demo/timetable.h"
+
+struct TrackScan;
+
+struct ShowMusic {
+  std::string path = "murel.mp3";  // the file start-up plays, relative to the working directory unless absolute
+  std::string credit;              // the closing credit as font codes; empty: the built-in one
+  std::string fitReport;           // the track's scan and fit, logged by start-up; empty for the built-in music
+  double seconds = 0.0;            // a track's length as it decodes; 0 for the built-in soundtrack, not scanned
+};
+
+extern ShowMusic showMusic;
+
+// The built-in soundtrack's share of frames above each spawn threshold while
+// its rule is in force: band 1 from effectsFrom to effectsUntil, band 17 from
+// floraFrom to effectsUntil, as zarv-band-report measures them on murel.mp3.
+// A fitted track aims at the same shares.
+constexpr double BUILT_IN_BASS_SHARE = 0.177;
+constexpr double BUILT_IN_MID_SHARE = 0.099;
+
+// A scanned track as the show plays it: the timetable fitted to its length,
+// the gains fitted to its spawning bands, and the shares of analyses above
+// the spawn thresholds while each rule is in force, before and after the gains.
+struct TrackFit {
+  Timetable timetable;
+  float bassGain = 1.0f;
+  float midGain = 1.0f;
+  double bassShare = 0.0;
+  double midShare = 0.0;
+  double fittedBassShare = 0.0;
+  double fittedMidShare = 0.0;
+};
+
+// The fit of a scan made with the bands {BASS_BAND, MID_BAND}.
+TrackFit FitTrack(const TrackScan& scan);
+
+// Chooses the show's music from the command line. With an empty path the
+// built-in soundtrack plays, unfitted, with creditUtf8 as its credit when
+// given. Otherwise the track at path is scanned, the timetable and the level
+// gains are fitted to it, and the credit is creditUtf8 when given, else the
+// track's "Artist - Title" tags, else its file name without the extension.
+// False, with "PATH: reason" in *error, for a file that cannot be played or
+// is shorter than the shortest track the timetable takes.
+bool UseMusic(const std::string& path, const std::string& creditUtf8, std::string* error);
