@@ -3,6 +3,7 @@
 // compiler keeps every read that a sanitizer should see.
 #include "fuzz/entries.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -15,8 +16,14 @@
 #include "assets/font.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
+#include "demo/scheduler.h"
+#include "demo/showmusic.h"
+#include "demo/timetable.h"
 #include "fuzz/input_file.h"
+#include "music/levelfit.h"
 #include "music/music.h"
+#include "music/trackscan.h"
+#include "music/trackstream.h"
 
 namespace {
 
@@ -24,6 +31,14 @@ volatile float sink = 0.0f;
 
 constexpr float NOT_A_NUMBER = std::numeric_limits<float>::quiet_NaN();
 constexpr float INFINITE = std::numeric_limits<float>::infinity();
+
+// How much of a track input is scanned: a few compressed kilobytes can
+// claim hours. Decoding costs by the sample (frame times channel), so the
+// seconds shrink for files of many channels or a high rate: a minute of
+// stereo at 48 kHz, or 3.9 s of 8 channels at 192 kHz, scans in about 2 s
+// under ASan, the latter 10 s in a whole minute.
+constexpr double TRACK_SECONDS = 60.0;
+constexpr double TRACK_SAMPLES = TRACK_SECONDS * 48000 * 2;
 
 // Times at and around the range [first, last], and the ones no caller should
 // pass but some might: NaN, the infinities, the extremes of float.
@@ -45,6 +60,14 @@ std::vector<float> Probes(float first, float last) {
           std::numeric_limits<float>::lowest(),
           std::numeric_limits<float>::denorm_min()};
 }
+
+// A fitted gain is a number between the fit's bounds.
+bool GainInBounds(float gain, double threshold) {
+  return std::isfinite(gain) && gain >= LevelFit::MIN_GAIN &&
+         gain <= static_cast<float>(threshold) / LevelFit::NOISE_FLOOR;
+}
+
+bool IsShare(double share) { return share >= 0.0 && share <= 1.0; }
 
 }  // namespace
 
@@ -214,6 +237,83 @@ Outcome FuzzMp3(const uint8_t* data, size_t size) {
       Require(MusicPosition() >= 0.0, "the position is not negative");
     }
     MusicDone();
+    return Outcome::LOADED;
+  });
+}
+
+Outcome FuzzTrack(const uint8_t* data, size_t size) {
+  static InputFile file("track");
+  file.Set(data, size);
+  return RunToEnd([] {
+    TrackStream stream;
+    std::string why;
+    const bool opened = stream.Open(file.Path().c_str(), &why);
+    Require(opened || !why.empty(), "a file that does not open has a reason");
+    const double seconds =
+        opened
+            ? std::min(TRACK_SECONDS,
+                       TRACK_SAMPLES / (static_cast<double>(stream.Source().rate) * stream.Source().channels))
+            : TRACK_SECONDS;
+    TrackScan scan;
+    std::string reason;
+    if (!ScanTrack(file.Path(), {BASS_BAND, MID_BAND}, &scan, &reason, seconds)) {
+      Require(!reason.empty(), "a refused track has a reason");
+      return Outcome::REFUSED;
+    }
+    Require(opened, "a track that scans opens as a stream");
+    Require(scan.sourceRate == stream.Source().rate && scan.sourceChannels == stream.Source().channels,
+            "the scan and the stream see the same rate and channels");
+    Require(scan.sourceRate >= Decoder::MIN_RATE && scan.sourceRate <= Decoder::MAX_RATE,
+            "a scanned track's rate is in range");
+    Require(scan.sourceChannels >= 1 && scan.sourceChannels <= Decoder::MAX_CHANNELS,
+            "a scanned track's channels are in range");
+    Require(scan.frames > 0 && scan.frames <= seconds * TrackStream::RATE,
+            "a scanned track has frames, no more than the limit");
+    Require(scan.levels.size() == 2, "one row of levels per band asked for");
+    const size_t analyses = scan.loudest.size();
+    const double expected = static_cast<double>(scan.frames) * TrackScan::PER_SECOND / TrackStream::RATE;
+    Require(std::abs(static_cast<double>(analyses) - expected) <= 1.0,
+            "analyses at 60 a second of the length");
+    for (const std::vector<float>& levels : scan.levels) {
+      Require(levels.size() == analyses, "every band has a level per analysis");
+      for (size_t n = 0; n < analyses; ++n) {
+        Require(std::isfinite(levels[n]) && levels[n] >= 0.0f, "levels are finite and not negative");
+        Require(levels[n] <= scan.loudest[n], "no band is louder than the loudest");
+      }
+    }
+
+    const TrackFit fit = FitTrack(scan);
+    Require(GainInBounds(fit.bassGain, BASS_LEVEL) && GainInBounds(fit.midGain, MID_LEVEL),
+            "fitted gains are within the fit's bounds");
+    Require(IsShare(fit.bassShare) && IsShare(fit.midShare) && IsShare(fit.fittedBassShare) &&
+                IsShare(fit.fittedMidShare),
+            "shares are between 0 and 1");
+    if (scan.Length() >= Timetable::SHORTEST_TRACK_SECONDS) {
+      const Timetable& t = fit.timetable;
+      Require(t.effectsFrom < t.floraFrom && t.floraFrom < t.fadeFrom && t.fadeFrom < t.effectsUntil &&
+                  t.effectsUntil < t.showEnd,
+              "a playable track's timetable is in order");
+    }
+
+    // The stream as the show reads it: from the start, the middle, past the
+    // end, a step back, and frames no caller should ask for.
+    constexpr int ASKED = 700;
+    float out[ASKED * TrackStream::CHANNELS];
+    const int64_t middle = scan.frames / 2;
+    for (int64_t frame : {int64_t{0}, middle, scan.frames + 10000, middle - 100, int64_t{-5},
+                          std::numeric_limits<int64_t>::max() / 2, int64_t{1}}) {
+      stream.Seek(frame);
+      Require(stream.Tell() == std::max<int64_t>(frame, 0), "Seek moves to the frame asked for");
+      for (int read = 0; read < 2; ++read) {
+        const int64_t before = stream.Tell();
+        const int got = stream.Read(out, ASKED);
+        Require(got >= 0 && got <= ASKED, "Read gives at most the frames asked for");
+        Require(stream.Tell() == before + got, "Tell moves by the frames read");
+        float sum = 0.0f;
+        for (int i = 0; i < got * TrackStream::CHANNELS; ++i) sum += out[i];
+        sink = sum;
+      }
+    }
     return Outcome::LOADED;
   });
 }

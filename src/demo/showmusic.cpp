@@ -103,6 +103,7 @@ bool UseMusic(const std::string& path, const std::string& creditUtf8, std::strin
 
   showMusic.path = path;
   showMusic.seconds = scan.Length();
+  showMusic.fit = fit;
   const std::string tags = !scan.artist.empty() && !scan.title.empty() ? scan.artist + " - " + scan.title
                                                                        : scan.artist + scan.title;
   showMusic.credit = FontText(!creditUtf8.empty() ? creditUtf8 : !tags.empty() ? tags : FileStem(path));

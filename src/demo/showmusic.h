@@ -9,15 +9,6 @@
 
 struct TrackScan;
 
-struct ShowMusic {
-  std::string path = "murel.mp3";  // the file start-up plays, relative to the working directory unless absolute
-  std::string credit;              // the closing credit as font codes; empty: the built-in one
-  std::string fitReport;           // the track's scan and fit, logged by start-up; empty for the built-in music
-  double seconds = 0.0;            // a track's length as it decodes; 0 for the built-in soundtrack, not scanned
-};
-
-extern ShowMusic showMusic;
-
 // The built-in soundtrack's share of frames above each spawn threshold while
 // its rule is in force: band 1 from effectsFrom to effectsUntil, band 17 from
 // floraFrom to effectsUntil, as zarv-band-report measures them on murel.mp3.
@@ -40,6 +31,17 @@ struct TrackFit {
 
 // The fit of a scan made with the bands {BASS_BAND, MID_BAND}.
 TrackFit FitTrack(const TrackScan& scan);
+
+// What the show plays, set before start-up.
+struct ShowMusic {
+  std::string path = "murel.mp3";  // the file start-up plays, relative to the working directory unless absolute
+  std::string credit;              // the closing credit as font codes; empty: the built-in one
+  std::string fitReport;           // the track's scan and fit, logged by start-up; empty for the built-in music
+  double seconds = 0.0;            // a track's length as it decodes; 0 for the built-in soundtrack, not scanned
+  TrackFit fit;                    // a track's fit; the built-in soundtrack is not fitted
+};
+
+extern ShowMusic showMusic;
 
 // Chooses the show's music from the command line. With an empty path the
 // built-in soundtrack plays, unfitted, with creditUtf8 as its credit when

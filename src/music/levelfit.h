@@ -11,9 +11,10 @@ struct LevelFit {
   // A band quieter than this (magnitude, -70 dB below a full-scale sine) at
   // the share's percentile holds nothing but noise.
   static constexpr float NOISE_FLOOR = 3e-4f;
-  // A band this much quieter than the loudest band (-30 dB) holds only what
-  // leaks from its neighbours.
-  static constexpr float LEAK_FLOOR = 1.0f / 32.0f;
+  // A band this much quieter than the loudest band (-40 dB) holds only what
+  // leaks into it from further bands. A sound within a band or two still
+  // reads within -10 dB of its own level, so real content stays well above.
+  static constexpr float LEAK_FLOOR = 0.01f;
   // No band is turned down by more than this.
   static constexpr float MIN_GAIN = 1.0f / 16.0f;
 

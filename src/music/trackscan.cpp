@@ -21,7 +21,8 @@ static_assert(FRAMES_PER_ANALYSIS * TrackScan::PER_SECOND == TrackStream::RATE,
 
 double TrackScan::Length() const { return static_cast<double>(frames) / TrackStream::RATE; }
 
-bool ScanTrack(const std::string& name, const std::vector<int>& bands, TrackScan* scan, std::string* reason) {
+bool ScanTrack(const std::string& name, const std::vector<int>& bands, TrackScan* scan, std::string* reason,
+               double maxSeconds) {
   const auto started = std::chrono::steady_clock::now();
   *scan = TrackScan();
   TrackStream stream;
@@ -37,7 +38,9 @@ bool ScanTrack(const std::string& name, const std::vector<int>& bands, TrackScan
   SpectrumAnalyser analyser;
   float samples[SpectrumAnalyser::SIZE];
   float spectrum[SpectrumAnalyser::BANDS];
-  for (int64_t end = 0;; end += FRAMES_PER_ANALYSIS) {
+  const double lastEnd = std::max(0.0, maxSeconds) * TrackStream::RATE;
+  int64_t end = 0;
+  for (; end <= lastEnd; end += FRAMES_PER_ANALYSIS) {
     window->Read(stream, end, SpectrumAnalyser::SIZE, samples);
     const int64_t length = window->End(stream);
     if (length >= 0 && end > length) break;
@@ -45,7 +48,8 @@ bool ScanTrack(const std::string& name, const std::vector<int>& bands, TrackScan
     for (size_t i = 0; i < bands.size(); ++i) scan->levels[i].push_back(spectrum[bands[i]]);
     scan->loudest.push_back(*std::max_element(spectrum, spectrum + SpectrumAnalyser::BANDS));
   }
-  scan->frames = window->End(stream);
+  const int64_t length = window->End(stream);
+  scan->frames = length >= 0 ? length : std::min<int64_t>(end, static_cast<int64_t>(lastEnd));
   scan->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (scan->frames <= 0) {
     *reason = "no audio frame decodes in the file";

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct TrackScan {
   double Length() const;  // seconds
 };
 
-// Scans the file. False with a reason fit to follow the file's name when it
-// cannot be opened or read, or holds no audio frame.
-bool ScanTrack(const std::string& name, const std::vector<int>& bands, TrackScan* scan, std::string* reason);
+// Scans the file, or its first maxSeconds when it is longer (frames then
+// counts what was read). False with a reason fit to follow the file's name
+// when it cannot be opened or read, or holds no audio frame.
+bool ScanTrack(const std::string& name, const std::vector<int>& bands, TrackScan* scan, std::string* reason,
+               double maxSeconds = std::numeric_limits<double>::infinity());

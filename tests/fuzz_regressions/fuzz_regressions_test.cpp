@@ -84,3 +84,4 @@ TEST(FuzzRegressions, Bezier) { ReplayTarget("bezier", FuzzBezier); }
 TEST(FuzzRegressions, Png) { ReplayTarget("png", FuzzPng); }
 TEST(FuzzRegressions, Font) { ReplayTarget("font", FuzzFont); }
 TEST(FuzzRegressions, Mp3) { ReplayTarget("mp3", FuzzMp3); }
+TEST(FuzzRegressions, Track) { ReplayTarget("track", FuzzTrack); }

@@ -29,10 +29,11 @@ inline std::vector<float> Then(std::vector<float> a, const std::vector<float>& b
   return a;
 }
 
-// Encodes left/right (-1..1, equal lengths) as a CBR mp3 with a LAME info tag,
-// so that decoders drop the encoder's delay and padding. False on failure.
+// Encodes left/right (-1..1, equal lengths) as a CBR mp3, with a LAME info
+// tag (so that decoders drop the encoder's delay and padding) unless told
+// otherwise. False on failure.
 inline bool WriteMp3(const std::string& name, const std::vector<float>& left, const std::vector<float>& right,
-                     int kbps = 320) {
+                     int kbps = 320, bool infoTag = true) {
   lame_global_flags* lame = lame_init();
   if (lame == nullptr) return false;
   lame_set_in_samplerate(lame, TEST_RATE);
@@ -41,7 +42,7 @@ inline bool WriteMp3(const std::string& name, const std::vector<float>& left, co
   lame_set_mode(lame, STEREO);
   lame_set_brate(lame, kbps);
   lame_set_quality(lame, 2);
-  lame_set_bWriteVbrTag(lame, 1);
+  lame_set_bWriteVbrTag(lame, infoTag ? 1 : 0);
   bool ok = lame_init_params(lame) >= 0;
   FILE* file = ok ? std::fopen(name.c_str(), "w+b") : nullptr;
   ok = file != nullptr;
@@ -55,7 +56,7 @@ inline bool WriteMp3(const std::string& name, const std::vector<float>& left, co
     int bytes = lame_encode_flush(lame, buffer.data(), static_cast<int>(buffer.size()));
     ok = bytes >= 0 && std::fwrite(buffer.data(), 1, bytes, file) == static_cast<size_t>(bytes);
   }
-  if (ok) lame_mp3_tags_fid(lame, file);
+  if (ok && infoTag) lame_mp3_tags_fid(lame, file);
   if (file != nullptr) ok = std::fclose(file) == 0 && ok;
   lame_close(lame);
   return ok;

@@ -48,6 +48,8 @@ void ScheduleTally::After(double showTime) {
   for (int i = 0; i < TYPES; ++i) {
     buckets[bucket].created[i] += created[i];
     buckets[bucket].retired[i] += liveBefore[i] + created[i] - liveAfter[i];
+    if (created[i] > 0 && firstCreated[i] < 0.0) firstCreated[i] = showTime;
+    if (created[i] > 0) lastCreated[i] = showTime;
   }
 
   if (frames == 0) firstTime = showTime;
@@ -76,6 +78,16 @@ void ScheduleTally::Print(std::FILE* out, int fps) const {
   std::fprintf(out, "  total     %20ld %7ld %5ld %20ld %7ld %5ld\n", total.created[0], total.created[1],
                total.created[2], total.retired[0], total.retired[1], total.retired[2]);
   std::fprintf(out, "Peak of live effects: %zu, first at %.3f s\n", peak, peakTime);
+  std::fprintf(out, "Created between:");
+  const char* const names[TYPES] = {"circle1", "circle2", "flora"};
+  for (int i = 0; i < TYPES; ++i) {
+    if (firstCreated[i] < 0.0) {
+      std::fprintf(out, "%s %s none", i > 0 ? "," : "", names[i]);
+    } else {
+      std::fprintf(out, "%s %s %.3f s and %.3f s", i > 0 ? "," : "", names[i], firstCreated[i], lastCreated[i]);
+    }
+  }
+  std::fprintf(out, "\n");
   std::fprintf(
       out,
       "Spawn rules fired: bass %ld, mid %ld, mid at the cap %ld, chance circle1 %ld, chance circle2 %ld\n",

@@ -33,6 +33,10 @@ class ScheduleTally {
   double firstTime = 0.0;
   double lastTime = 0.0;
   ScheduleCounts rules;  // rule counts over the frames seen
+  // Show time of the first and the last frame that created an effect of each
+  // type; negative while there was none.
+  double firstCreated[TYPES] = {-1.0, -1.0, -1.0};
+  double lastCreated[TYPES] = {-1.0, -1.0, -1.0};
 
  private:
   long liveBefore[TYPES] = {};

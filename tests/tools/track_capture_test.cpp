@@ -1,0 +1,261 @@
+// Users' own tracks, made here in every format the show takes, through the
+// show's scan and fit and through zarv-capture as a user runs it: the levels
+// fitted to the built-in soundtrack's shares, the credit from the tags, the
+// schedule inside the fitted timetable and a video as long as the show with
+// the track's sound. Bad tracks are refused by both programs before anything
+// is drawn or written.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "demo/scheduler.h"
+#include "demo/showmusic.h"
+#include "demo/timetable.h"
+#include "support/scratch_dir.h"
+#include "support/show_files.h"
+#include "support/track_file.h"
+
+namespace {
+
+const std::string SHOW = ZARV_SHOW_DIR;
+
+struct Ran {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs a command line (shell words) with its output in files of the working folder.
+Ran Shell(const std::string& command) {
+  Ran run;
+  const int raw = std::system((command + " >run.out 2>run.err").c_str());
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.out = ReadFile("run.out");
+  run.err = ReadFile("run.err");
+  std::remove("run.out");
+  std::remove("run.err");
+  return run;
+}
+
+// A stream's duration in seconds as ffprobe reads it from the container; -1 without one.
+double Duration(const std::string& video, const char* stream) {
+  const Ran run = Shell(std::string("ffprobe -v error -select_streams ") + stream +
+                        " -show_entries stream=duration -of csv=p=0 '" + video + "'");
+  return run.out.empty() ? -1.0 : std::atof(run.out.c_str());
+}
+
+// The number after `after` in text; NaN when it is not there.
+double NumberAfter(const std::string& text, const std::string& after) {
+  const size_t at = text.find(after);
+  return at == std::string::npos ? std::nan("") : std::atof(text.c_str() + at + after.size());
+}
+
+// The "Created between:" line of the capture's summary: for each type, the
+// show times of the first and last frame that created one, (-1, -1) for none.
+std::map<std::string, std::pair<double, double>> CreatedBetween(const std::string& out) {
+  std::map<std::string, std::pair<double, double>> created;
+  const size_t at = out.find("Created between:");
+  if (at == std::string::npos) return created;
+  std::istringstream parts(out.substr(at + 16, out.find('\n', at) - at - 16));
+  for (std::string part; std::getline(parts, part, ',');) {
+    std::istringstream words(part);
+    std::string type, first;
+    words >> type >> first;
+    if (first == "none") {
+      created[type] = {-1.0, -1.0};
+      continue;
+    }
+    std::string unit, andWord, last;
+    words >> unit >> andWord >> last;
+    created[type] = {std::atof(first.c_str()), std::atof(last.c_str())};
+  }
+  return created;
+}
+
+// An ID3v2.3 tag with the artist and title frames, in Latin-1.
+std::string Id3Tag(const std::string& artist, const std::string& title) {
+  std::string frames;
+  for (const auto& [id, text] : {std::make_pair("TPE1", artist), std::make_pair("TIT2", title)}) {
+    const size_t size = text.size() + 1;
+    frames += std::string(id) + '\0' + '\0' + static_cast<char>(size >> 8) + static_cast<char>(size & 0xFF) +
+              std::string(2, '\0') + '\0' + text;
+  }
+  const size_t size = frames.size();
+  return std::string("ID3\x03\x00\x00", 6) + static_cast<char>((size >> 21) & 0x7F) +
+         static_cast<char>((size >> 14) & 0x7F) + static_cast<char>((size >> 7) & 0x7F) +
+         static_cast<char>(size & 0x7F) + frames;
+}
+
+struct Track {
+  const char* file;
+  Groove groove;
+  int channels;
+  int format;  // libsndfile's, or 0 for MP3
+  double seconds;
+  double slack;    // how far the decoded length may be from seconds
+  bool bass;       // energy in band 1 (43 Hz)
+  bool mid;        // energy in band 17 (732 Hz)
+  int fps;         // the capture's frame rate: low for long tracks
+  bool tailOnly;   // the video holds only the show's last seconds (all are still simulated)
+  const char* artist;
+  const char* title;
+  const char* credit;  // as the font draws it: Latin-1
+};
+
+void PrintTo(const Track& t, std::ostream* out) { *out << t.file; }
+
+std::string TrackName(const testing::TestParamInfo<Track>& info) {
+  std::string name = info.param.file;
+  for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return name;
+}
+
+Groove Plain(double seconds, int rate) {
+  Groove g;
+  g.seconds = seconds;
+  g.rate = rate;
+  return g;
+}
+
+// As mastered music is: a short kick well above band 1, a bassline, a pad
+// and loud hats, so that band 1 reads a fifth of what the built-in
+// soundtrack's does.
+Groove Mixed(double seconds, int rate, double gain) {
+  Groove g = Plain(seconds, rate);
+  g.kick = 0.35;
+  g.kickHz = 80.0;
+  g.kickDecay = 25.0;
+  g.bassline = 0.25;
+  g.pad = 0.2;
+  g.hats = 0.4;
+  g.gain = gain;
+  return g;
+}
+
+// Nothing below 200 Hz: no kick, no bassline.
+Groove Airy(double seconds, int rate) {
+  Groove g = Plain(seconds, rate);
+  g.kick = 0.0;
+  g.pad = 0.2;
+  g.lowCutHz = 200.0;
+  return g;
+}
+
+// The MP3 is a minute encoded once and repeated, with no Info header to
+// say otherwise: it decodes as one long track.
+bool WriteLongMp3(const std::string& name, const Track& t) {
+  const Groove minute = Plain(60.0, 44100);
+  const std::vector<float> samples = GrooveSamples(minute);
+  if (!WriteMp3("minute.mp3", samples, samples, 64, false)) return false;
+  const std::string bytes = ReadFile("minute.mp3");
+  std::string all = Id3Tag(t.artist, t.title);
+  for (int i = 0; i < static_cast<int>(t.seconds / 60.0); ++i) all += bytes;
+  WriteFile(name, all);
+  return true;
+}
+
+class OwnTrack : public testing::TestWithParam<Track> {
+ protected:
+  void SetUp() override { LinkShowFiles(); }
+  std::string Capture(const std::string& args) const {
+    return "'" + SHOW + "/zarv-capture' --show-dir '" + dir.path + "' " + args;
+  }
+
+  ScratchDir dir;
+};
+
+TEST_P(OwnTrack, IsFittedCreditedScheduledAndCapturedWithItsSound) {
+  const Track& t = GetParam();
+  if (t.format == 0) {
+    ASSERT_TRUE(WriteLongMp3(t.file, t));
+  } else {
+    ASSERT_TRUE(WriteTrack(t.file, GrooveSamples(t.groove), t.groove.rate, t.channels, t.format, t.artist, t.title));
+  }
+
+  std::string error;
+  ASSERT_TRUE(UseMusic(dir.path + "/" + t.file, "", &error)) << error;
+  const double length = showMusic.seconds;
+  // An encoder may pad its last block.
+  EXPECT_NEAR(length, t.seconds, t.slack);
+  EXPECT_EQ(showMusic.credit, t.credit);
+  const TrackFit& fit = showMusic.fit;
+  if (t.bass) {
+    EXPECT_NEAR(fit.fittedBassShare, BUILT_IN_BASS_SHARE, 0.04) << "gain " << fit.bassGain;
+  } else {
+    EXPECT_EQ(fit.fittedBassShare, 0.0) << "gain " << fit.bassGain;
+  }
+  if (t.mid) {
+    EXPECT_NEAR(fit.fittedMidShare, BUILT_IN_MID_SHARE, 0.04) << "gain " << fit.midGain;
+  } else {
+    EXPECT_EQ(fit.fittedMidShare, 0.0) << "gain " << fit.midGain;
+  }
+  EXPECT_NEAR(timetable.showEnd, length + 1.0, 1e-3);
+
+  const double frame = 1.0 / t.fps;
+  const double from = t.tailOnly ? std::floor(length) - 5.0 : 0.0;
+  const std::string capture = Capture("--music '" + std::string(t.file) + "' --fps " + std::to_string(t.fps) +
+                                      " --from " + std::to_string(from) + " --output ");
+  const Ran run = Shell(capture + "clip.mp4");
+  ASSERT_EQ(run.status, 0) << run.err;
+  // The last frame drawn is the first past the show's end.
+  const double last = NumberAfter(run.out, "show time 0.000 s to ");
+  EXPECT_GT(last, length + 1.0) << run.out;
+  EXPECT_LE(last, length + 1.0 + frame + 1e-6) << run.out;
+  // Nothing created before 5 s or in the last 2 s, no flora before its share of the track.
+  const std::map<std::string, std::pair<double, double>> created = CreatedBetween(run.out);
+  ASSERT_EQ(created.size(), 3u) << run.out;
+  for (const auto& [type, times] : created) {
+    if (times.first < 0.0) continue;
+    EXPECT_GT(times.first, timetable.effectsFrom) << type << "\n" << run.out;
+    EXPECT_LT(times.second, timetable.effectsUntil) << type << "\n" << run.out;
+    if (type == "flora") {
+      EXPECT_GT(times.first, timetable.floraFrom) << run.out;
+    }
+  }
+  // The kicks spawn ornaments by themselves, not only by chance; a track
+  // without bass spawns none from band 1.
+  const double bassSpawns = NumberAfter(run.out, "Spawn rules fired: bass ");
+  if (t.bass) {
+    EXPECT_GT(bassSpawns, 0.0) << run.out;
+  } else {
+    EXPECT_EQ(bassSpawns, 0.0) << run.out;
+  }
+  EXPECT_GT(NumberAfter(run.out, ", mid "), 0.0) << run.out;
+
+  // The video lasts as long as the frames drawn; the sound as the track.
+  EXPECT_NEAR(Duration("clip.mp4", "v:0") - frame, length + 1.0 - from, frame + 1e-3);
+  EXPECT_NEAR(Duration("clip.mp4", "a:0"), length - from, frame);
+  if (t.seconds == Timetable::SHORTEST_TRACK_SECONDS) {
+    ASSERT_EQ(Shell(capture + "again.mp4").status, 0);
+    EXPECT_TRUE(ReadFile("clip.mp4") == ReadFile("again.mp4")) << "two captures differ";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, OwnTrack,
+    testing::Values(
+        // -10 LUFS.
+        Track{"loud.flac", Mixed(40.0, 48000, 1.0), 2, FLAC_16, 40.0, 0.08, true, true, 10, false, "Bj\xc3\xb6rk", "J\xc3\xb3ga",
+              "Bj\xf6rk - J\xf3ga"},
+        // -30 LUFS.
+        Track{"quiet.wav", Mixed(40.0, 22050, 0.13), 1, WAV_16, 40.0, 0.08, true, true, 10, false, "Quiet", "Room",
+              "Quiet - Room"},
+        Track{"airy.ogg", Airy(40.0, 44100), 2, VORBIS, 40.0, 0.08, false, true, 10, false, "Air", "No Bass",
+              "Air - No Bass"},
+        Track{"voice.opus", Plain(40.0, 48000), 2, OPUS, 40.0, 0.08, true, true, 10, false, "Op", "\xe6\x97\xa5\xe6\x9c\xac",
+              "Op - ??"},
+        Track{"short.flac", Plain(30.0, 44100), 2, FLAC_16, 30.0, 0.08, true, true, 10, false, "Short", "Thirty",
+              "Short - Thirty"},
+        // Each repeated minute keeps its encoder's delay and padding: 50 ms or so.
+        Track{"long.mp3", Groove(), 2, 0, 1200.0, 1.5, true, true, 1, true, "Zo\xeb", "Mix", "Zo\xeb - Mix"}),
+    TrackName);
+
+}  // namespace
