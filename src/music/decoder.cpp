@@ -66,6 +66,9 @@ std::unique_ptr<Decoder> OpenDecoder(const char* name, std::string* reason) {
       decoder = std::move(other);
     } else if (sf_error(nullptr) == SF_ERR_UNRECOGNISED_FORMAT) {
       why = NOT_AUDIO;
+    } else {
+      while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
+      why = "cannot read it as sound (libsndfile: " + why + ")";
     }
   }
   if (decoder == nullptr) {

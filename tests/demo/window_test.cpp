@@ -1,16 +1,19 @@
 // The real zarv binary on a private Xvfb server: its title, Escape, closing
-// the window, a desktop larger than the show (mode, pointer, first frame,
-// Ctrl-C, a fatal report), and the clear refusal without any display.
+// the window, a track's show to its end, a desktop larger than the show
+// (mode, pointer, first frame, Ctrl-C, a fatal report), its command line
+// and the clear refusal without any display.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <regex>
 
 #include "support/scratch_dir.h"
 #include "support/show_files.h"
+#include "support/track_file.h"
 #include "support/xvfb.h"
 
 #include "support/x_screen.h"  // after gtest: Xlib defines macros such as None and Bool
@@ -39,11 +42,13 @@ void SendCloseRequest(const std::string& display, unsigned long window) {
 // directory that holds the baked show files.
 class ShowWindow : public ::testing::Test {
  protected:
-  // Starts zarv and waits for its window; the window's id.
-  std::string Launch() {
+  // Starts zarv with the options and waits for its window; the window's id.
+  std::string Launch(const std::vector<std::string>& options = {}) {
     if (!server.Running()) return {};
     LinkShowFiles();
-    zarv = std::make_unique<ChildProcess>(std::vector<std::string>{zarvBinary}, dir.path, server.display);
+    std::vector<std::string> argv = {zarvBinary};
+    argv.insert(argv.end(), options.begin(), options.end());
+    zarv = std::make_unique<ChildProcess>(argv, dir.path, server.display);
     return WaitForWindow(server.display, "frags=", 30);
   }
 
@@ -156,28 +161,70 @@ TEST_F(ShowWindow, ClosingTheWindowEndsTheShow) {
   EXPECT_EQ(zarv->Wait(20), 0) << ReadFile("stderr.txt");
 }
 
-TEST_F(ShowWindow, RunsTheWholeShowToItsOwnEnd) {
-  std::string id = Launch();
+// A track's show, with the timetable fitted to its 30 s: it ends by itself
+// a second after the track, having drawn effects on the way.
+TEST_F(ShowWindow, RunsATracksShowToItsOwnEnd) {
+  Groove groove;
+  groove.seconds = 30.0;
+  ASSERT_TRUE(WriteTrack("track.flac", GrooveSamples(groove), groove.rate, 2, FLAC_16, "Band", "Song"));
+  const auto started = std::chrono::steady_clock::now();
+  std::string id = Launch({"--music", "track.flac"});
   ASSERT_FALSE(id.empty()) << ReadFile("stderr.txt");
-  // Watch the title until the show ends by itself (151 s after start-up).
   int mostEffects = 0;
   int status = -1;
   std::regex title("[0-9]+ \\(frags=([0-9]+)\\)");
-  for (int second = 0; second < 400 && status < 0; ++second) {
+  for (int second = 0; second < 120 && status < 0; ++second) {
     std::smatch match;
     std::string name = RunOn(server.display, "xdotool getwindowname " + id);
     if (std::regex_match(name, match, title)) mostEffects = std::max(mostEffects, std::stoi(match[1]));
     status = zarv->Wait(0.5);
   }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   EXPECT_EQ(status, 0) << ReadFile("stderr.txt");
+  EXPECT_GT(seconds, 31.0);
   EXPECT_GT(mostEffects, 0) << "the title never showed a live effect";
-  for (const std::string& line : ReadLines("zarv.log")) {
+  const std::vector<std::string> log = ReadLines("zarv.log");
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log[0].rfind("track.flac: 30.0 s at 44100 Hz, 2 channels; band 1 gain ", 0), 0u) << log[0];
+  for (const std::string& line : log) {
     EXPECT_EQ(line.find("ZARV"), std::string::npos) << line;
     EXPECT_EQ(line.find("Cannot play"), std::string::npos) << line;
   }
   std::string err = ReadFile("stderr.txt");
   EXPECT_EQ(err.find("PNG"), std::string::npos) << err;
   EXPECT_EQ(err.find("not supported"), std::string::npos) << err;
+}
+
+// The command line is read before any window opens: no display is needed.
+TEST(ShowCommandLine, HelpVersionAndMistakes) {
+  ScratchDir dir;
+  const struct {
+    std::vector<std::string> options;
+    int status;
+    std::string out;  // the start of stdout
+    std::string err;  // the start of stderr
+  } cases[] = {
+      {{"--help"}, 0, "Usage: zarv [--music FILE] [--credit TEXT] [--help] [--version]\n\nPlays the show", ""},
+      {{"-h"}, 0, "Usage: zarv ", ""},
+      {{"--version"}, 0, "zarv " ZARV_VERSION "\n", ""},
+      {{"--frobnicate"}, 2, "", "zarv: unknown option --frobnicate\nUsage: zarv [--music FILE]"},
+      {{"--music"}, 2, "", "zarv: --music needs a value (FILE)\nUsage: zarv "},
+      {{"stray"}, 2, "", "zarv: unexpected argument \"stray\"\nUsage: zarv "},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> argv = {zarvBinary};
+    argv.insert(argv.end(), c.options.begin(), c.options.end());
+    ChildProcess zarv(argv, dir.path, "");
+    EXPECT_EQ(zarv.Wait(20), c.status) << c.options[0];
+    EXPECT_EQ(ReadFile("stdout.txt").rfind(c.out, 0), 0u) << c.options[0] << ": " << ReadFile("stdout.txt");
+    EXPECT_EQ(ReadFile("stderr.txt").rfind(c.err, 0), 0u) << c.options[0] << ": " << ReadFile("stderr.txt");
+    if (c.out.empty()) {
+      EXPECT_EQ(ReadFile("stdout.txt"), "");
+    }
+  }
+  // Nothing was started: no log.
+  struct stat info = {};
+  EXPECT_NE(stat("zarv.log", &info), 0);
 }
 
 TEST(ShowWithoutDisplay, SaysSoAndExitsWithOne) {

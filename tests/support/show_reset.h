@@ -6,6 +6,8 @@
 
 #include "demo/demo.h"
 #include "demo/scheduler.h"
+#include "demo/showmusic.h"
+#include "demo/timetable.h"
 #include "foundation/generator.h"
 #include "fx/circle1frag.h"
 #include "fx/circle2frag.h"
@@ -36,6 +38,9 @@ inline void ResetShow() {
   startDemoTime = 0.0f;
   FFT = nullptr;
   MusicSetTestSpectrum(nullptr);
+  MusicSetLevelGains(nullptr);
+  timetable = Timetable();
+  showMusic = ShowMusic();
   MusicSetOffline(false);
   MusicSetOfflinePosition(0.0);
   SetRandomState(1);

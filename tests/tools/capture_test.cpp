@@ -31,6 +31,7 @@
 #include "paths.h"
 #include "platform/offscreen_window.h"
 #include "platform/platform.h"
+#include "support/command.h"
 #include "support/scratch_dir.h"
 #include "support/show_files.h"
 
@@ -38,23 +39,10 @@ namespace {
 
 const std::string CAPTURE = std::string(ZARV_SHOW_DIR) + "/zarv-capture";
 
-struct ToolRun {
-  int status = -1;  // exit status, -1 when it did not exit normally
-  std::string out;
-  std::string err;
-};
-
 // Runs zarv-capture with args (shell words) from the working directory;
 // env is put before the command (e.g. "PATH=/x").
-ToolRun Capture(const std::string& args, const std::string& env = "") {
-  const std::string cmd =
-      env + (env.empty() ? "" : " ") + "'" + CAPTURE + "' " + args + " >capture.out 2>capture.err";
-  ToolRun run;
-  int raw = std::system(cmd.c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.out = ReadFile("capture.out");
-  run.err = ReadFile("capture.err");
-  return run;
+CommandRun Capture(const std::string& args, const std::string& env = "") {
+  return RunCommand(env + (env.empty() ? "" : " ") + "'" + CAPTURE + "' " + args);
 }
 
 bool Exists(const std::string& path) {
@@ -98,9 +86,9 @@ class CaptureTool : public ::testing::Test {
 };
 
 TEST_F(CaptureTool, TwoCapturesOfTheSameRangeGiveIdenticalFrames) {
-  ToolRun first = Capture(Show() + "--fps 10 --from 75 --to 75.5 --output a");
+  CommandRun first = Capture(Show() + "--fps 10 --from 75 --to 75.5 --output a");
   ASSERT_EQ(first.status, 0) << first.err;
-  ToolRun second = Capture(Show() + "--fps 10 --from 75 --to 75.5 --output b");
+  CommandRun second = Capture(Show() + "--fps 10 --from 75 --to 75.5 --output b");
   ASSERT_EQ(second.status, 0) << second.err;
 
   const std::vector<std::string> names = Listing("a");
@@ -127,7 +115,7 @@ TEST_F(CaptureTool, TwoCapturesOfTheSameRangeGiveIdenticalFrames) {
 }
 
 TEST_F(CaptureTool, FrameAtThreeSecondsIsBlackAndAt150OnlyTheCreditShows) {
-  ToolRun run = Capture(Show() + "--fps 5 --still 3 --still 150 --output stills");
+  CommandRun run = Capture(Show() + "--fps 5 --still 3 --still 150 --output stills");
   ASSERT_EQ(run.status, 0) << run.err;
 
   Image early = Load("stills/still-003.000.png");
@@ -193,7 +181,7 @@ struct Counted {
 
 TEST_F(CaptureTool, ScheduleSummaryMatchesACountTakenHere) {
   // 68 s to 82 s at 10 fps: the mid rule's scenes start at 70 s.
-  ToolRun run = Capture(Show() + "--fps 10 --from 68 --to 82 --output frames");
+  CommandRun run = Capture(Show() + "--fps 10 --from 68 --to 82 --output frames");
   ASSERT_EQ(run.status, 0) << run.err;
 
   platform::OffscreenWindow window;
@@ -314,28 +302,27 @@ TEST_F(CaptureTool, BadOptionsExitWithStatusTwoAndSayWhy) {
       {"--output folder.mp4", "cannot write " + dir.path + "/folder.mp4: it is a folder"},
   };
   for (const auto& [args, message] : cases) {
-    ToolRun run = Capture(Show() + args);
+    CommandRun run = Capture(Show() + args);
     EXPECT_EQ(run.status, 2) << args << "\n" << run.err;
     EXPECT_EQ(run.err.rfind("zarv-capture: ", 0), 0u) << args;
     EXPECT_NE(run.err.find(message), std::string::npos) << args << "\ngave: " << run.err;
     EXPECT_EQ(run.out, "") << args;
   }
-  EXPECT_EQ(Listing("."), (std::vector<std::string>{"capture.err", "capture.out", "data", "folder.mp4",
-                                                    "listing.txt", "murel.mp3", "plain-file"}));
+  EXPECT_EQ(Listing("."), (std::vector<std::string>{"data", "folder.mp4", "listing.txt", "murel.mp3", "plain-file"}));
 
   mkdir("empty", 0755);
-  ToolRun noShow = Capture("--show-dir empty --output x.mp4");
+  CommandRun noShow = Capture("--show-dir empty --output x.mp4");
   EXPECT_EQ(noShow.status, 2);
   EXPECT_NE(noShow.err.find("has no data"), std::string::npos) << noShow.err;
 
-  ToolRun help = Capture("--help");
+  CommandRun help = Capture("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: zarv-capture"), std::string::npos);
   EXPECT_NE(help.out.find("--from SECONDS"), std::string::npos);
 }
 
 TEST_F(CaptureTool, MissingFfmpegFailsCleanly) {
-  ToolRun run = Capture(Show() + "--to 1 --output clip.mp4", "PATH=/nonexistent");
+  CommandRun run = Capture(Show() + "--to 1 --output clip.mp4", "PATH=/nonexistent");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("cannot run ffmpeg: No such file or directory"), std::string::npos) << run.err;
   EXPECT_EQ(run.out, "");
@@ -345,7 +332,7 @@ TEST_F(CaptureTool, MissingFfmpegFailsCleanly) {
 
 TEST_F(CaptureTool, ShortBenchReportsEveryCaseOverItsRange) {
   // Its temporary videos and frames go to TMPDIR, here, and must be gone at the end.
-  ToolRun run = Capture(Show() + "--bench --fps 10 --from 1 --to 2", "TMPDIR=" + dir.path);
+  CommandRun run = Capture(Show() + "--bench --fps 10 --from 1 --to 2", "TMPDIR=" + dir.path);
   ASSERT_EQ(run.status, 0) << run.err;
   // One row per case, each over the range's 10 frames.
   for (const char* name : {"floor", "timetable", "stress", "capture"}) {
@@ -361,8 +348,7 @@ TEST_F(CaptureTool, ShortBenchReportsEveryCaseOverItsRange) {
   }
   EXPECT_NE(run.out.find("ffmpeg alone"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("ratio"), std::string::npos) << run.out;
-  EXPECT_EQ(Listing("."), (std::vector<std::string>{"capture.err", "capture.out", "data", "listing.txt",
-                                                    "murel.mp3", "zarv.log"}));
+  EXPECT_EQ(Listing("."), (std::vector<std::string>{"data", "listing.txt", "murel.mp3", "zarv.log"}));
 }
 
 // The video's temporary file beside it, once ffmpeg has written into it.
@@ -401,7 +387,7 @@ TEST_F(CaptureTool, InterruptedVideoExitsWith130AndLeavesNothing) {
 TEST(CaptureToolStartUp, ShowEndingAtStartUpLeavesNoVideoBehind) {
   ScratchDir dir;
   LinkShowFiles({"data/3.mesh"});
-  ToolRun run = Capture("--show-dir '" + dir.path + "' --output clip.mp4");
+  CommandRun run = Capture("--show-dir '" + dir.path + "' --output clip.mp4");
   EXPECT_EQ(run.status, 1) << run.err;
   const std::vector<std::string> log = ReadLines("zarv.log");
   ASSERT_FALSE(log.empty());
@@ -421,7 +407,7 @@ TEST_F(CaptureTool, FailingFfmpegIsReportedWithItsOwnMessageAndLeavesNothing) {
   for (const auto& [script, message] : fakes) {
     WriteFile("bin/ffmpeg", script);
     chmod("bin/ffmpeg", 0755);
-    ToolRun run =
+    CommandRun run =
         Capture(Show() + "--fps 10 --to 1 --output clip.mp4", "PATH=" + dir.path + "/bin:/usr/bin:/bin");
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("ffmpeg failed with exit status 1:\n" + message), std::string::npos) << run.err;
@@ -441,7 +427,7 @@ TEST_F(CaptureTool, ShortVideosHaveThePictureTheSoundtrackAndTheSizeAskedFor) {
       {"--to 1 --size 1920x1080 --pad --quality draft", "width=1920\nheight=1080\n"},
   };
   for (const auto& c : cases) {
-    ToolRun run = Capture(Show() + "--fps 10 --output clip.mp4 " + c.args);
+    CommandRun run = Capture(Show() + "--fps 10 --output clip.mp4 " + c.args);
     ASSERT_EQ(run.status, 0) << c.args << "\n" << run.err;
     ASSERT_EQ(std::system("ffprobe -v error -count_frames -show_entries "
                           "stream=codec_name,width,height,nb_read_frames -of default=nw=1 clip.mp4 "
@@ -556,12 +542,12 @@ TEST_F(CaptureTool, FourSamplesGiveSmoothEdgesAndTooManyAreRefused) {
   const int most = probe.MaxSamples();
   probe.Close();
   if (most >= 8) GTEST_SKIP() << "this GL gives 8 samples: no count to refuse";
-  ToolRun run = Capture(Show() + "--msaa 8 --output clip.mp4");
+  CommandRun run = Capture(Show() + "--msaa 8 --output clip.mp4");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("gives at most " + std::to_string(most) + " samples a pixel"), std::string::npos)
       << run.err;
   EXPECT_EQ(Listing("."),
-            (std::vector<std::string>{"capture.err", "capture.out", "data", "listing.txt", "murel.mp3"}));
+            (std::vector<std::string>{"data", "listing.txt", "murel.mp3"}));
 }
 
 }  // namespace

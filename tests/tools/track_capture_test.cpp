@@ -2,14 +2,11 @@
 // show's scan and fit and through zarv-capture as a user runs it: the levels
 // fitted to the built-in soundtrack's shares, the credit from the tags, the
 // schedule inside the fitted timetable and a video as long as the show with
-// the track's sound. Bad tracks are refused by both programs before anything
-// is drawn or written.
+// the track's sound.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -19,6 +16,7 @@
 #include "demo/scheduler.h"
 #include "demo/showmusic.h"
 #include "demo/timetable.h"
+#include "support/command.h"
 #include "support/scratch_dir.h"
 #include "support/show_files.h"
 #include "support/track_file.h"
@@ -27,27 +25,9 @@ namespace {
 
 const std::string SHOW = ZARV_SHOW_DIR;
 
-struct Ran {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs a command line (shell words) with its output in files of the working folder.
-Ran Shell(const std::string& command) {
-  Ran run;
-  const int raw = std::system((command + " >run.out 2>run.err").c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.out = ReadFile("run.out");
-  run.err = ReadFile("run.err");
-  std::remove("run.out");
-  std::remove("run.err");
-  return run;
-}
-
 // A stream's duration in seconds as ffprobe reads it from the container; -1 without one.
 double Duration(const std::string& video, const char* stream) {
-  const Ran run = Shell(std::string("ffprobe -v error -select_streams ") + stream +
+  const CommandRun run = RunCommand(std::string("ffprobe -v error -select_streams ") + stream +
                         " -show_entries stream=duration -of csv=p=0 '" + video + "'");
   return run.out.empty() ? -1.0 : std::atof(run.out.c_str());
 }
@@ -203,7 +183,7 @@ TEST_P(OwnTrack, IsFittedCreditedScheduledAndCapturedWithItsSound) {
   const double from = t.tailOnly ? std::floor(length) - 5.0 : 0.0;
   const std::string capture = Capture("--music '" + std::string(t.file) + "' --fps " + std::to_string(t.fps) +
                                       " --from " + std::to_string(from) + " --output ");
-  const Ran run = Shell(capture + "clip.mp4");
+  const CommandRun run = RunCommand(capture + "clip.mp4");
   ASSERT_EQ(run.status, 0) << run.err;
   // The last frame drawn is the first past the show's end.
   const double last = NumberAfter(run.out, "show time 0.000 s to ");
@@ -234,7 +214,7 @@ TEST_P(OwnTrack, IsFittedCreditedScheduledAndCapturedWithItsSound) {
   EXPECT_NEAR(Duration("clip.mp4", "v:0") - frame, length + 1.0 - from, frame + 1e-3);
   EXPECT_NEAR(Duration("clip.mp4", "a:0"), length - from, frame);
   if (t.seconds == Timetable::SHORTEST_TRACK_SECONDS) {
-    ASSERT_EQ(Shell(capture + "again.mp4").status, 0);
+    ASSERT_EQ(RunCommand(capture + "again.mp4").status, 0);
     EXPECT_TRUE(ReadFile("clip.mp4") == ReadFile("again.mp4")) << "two captures differ";
   }
 }
