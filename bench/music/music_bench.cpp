@@ -15,8 +15,8 @@
 
 #include "demo/showmusic.h"
 #include "music/mp3_file.h"
-#include "music/trackstream.h"
 #include "music/music.h"
+#include "music/trackstream.h"
 #include "support/scratch_dir.h"
 #include "support/track_file.h"
 

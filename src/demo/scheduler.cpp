@@ -7,12 +7,12 @@
 #include <GL/gl.h>
 
 #include "anim/animator.h"
+#include "demo/timetable.h"
 #include "foundation/generator.h"
 #include "fx/circle1frag.h"
 #include "fx/circle2frag.h"
 #include "fx/demofx.h"
 #include "fx/flora0frag.h"
-#include "demo/timetable.h"
 #include "fx/showclock.h"
 #include "music/music.h"
 

@@ -4,9 +4,9 @@
 #pragma once
 
 // The spawn rules' bands and the levels they fire above.
-constexpr int BASS_BAND = 1;         // a Circle1Frag when this band is above BASS_LEVEL
+constexpr int BASS_BAND = 1;  // a Circle1Frag when this band is above BASS_LEVEL
 constexpr double BASS_LEVEL = 0.3;
-constexpr int MID_BAND = 17;         // a Flora0Frag when this band is above MID_LEVEL
+constexpr int MID_BAND = 17;  // a Flora0Frag when this band is above MID_LEVEL
 constexpr double MID_LEVEL = 0.1;
 
 // The spectrum of the current frame: 512 bands, or null without music.

@@ -22,7 +22,8 @@ void GuideIfShowFilesMissing(const std::string& musicPath) {
   char cwd[4096] = {};
   const std::string dir = getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
   const bool data = Exists(dir + "/data", S_IFDIR);
-  const bool music = Exists(!musicPath.empty() && musicPath[0] == '/' ? musicPath : dir + "/" + musicPath, S_IFREG);
+  const bool music =
+      Exists(!musicPath.empty() && musicPath[0] == '/' ? musicPath : dir + "/" + musicPath, S_IFREG);
   if (data && music) return;
   const std::string noMusic = "no " + musicPath;
   const std::string missing = !data && !music ? "no data/ and " + noMusic : !data ? "no data/" : noMusic;

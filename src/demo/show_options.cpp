@@ -18,10 +18,7 @@ OptionTable ShowOptionTable(ShowOptions* options) {
       "music's spectrum, then a fade and a closing credit. Escape or closing the window ends it early.\n"
       "It runs in the working directory: it reads data/ and murel.mp3 there and writes zarv.log.";
   table.rows = MusicOptionRows(&options->music, &options->credit);
-  Option help = Flag("--help", &options->help, "this text");
-  help.alias = "-h";
-  table.rows.push_back(help);
-  table.rows.push_back(Flag("--version", &options->version, "the version"));
+  for (const Option& row : HelpAndVersion(&options->help, &options->version)) table.rows.push_back(row);
   table.after =
       "Keys: Escape ends the show; F1 shows or hides the spectrum overlay.\n"
       "\n"

@@ -88,8 +88,8 @@ bool UseMusic(const std::string& path, const std::string& creditUtf8, std::strin
   }
   char text[256];
   if (scan.Length() < Timetable::SHORTEST_TRACK_SECONDS) {
-    std::snprintf(text, sizeof text, "the track lasts %.1f s, and the show needs at least %.0f s", scan.Length(),
-                  Timetable::SHORTEST_TRACK_SECONDS);
+    std::snprintf(text, sizeof text, "the track lasts %.1f s, and the show needs at least %.0f s",
+                  scan.Length(), Timetable::SHORTEST_TRACK_SECONDS);
     *error = path + ": " + text;
     return false;
   }
@@ -107,9 +107,10 @@ bool UseMusic(const std::string& path, const std::string& creditUtf8, std::strin
   const std::string tags = !scan.artist.empty() && !scan.title.empty() ? scan.artist + " - " + scan.title
                                                                        : scan.artist + scan.title;
   showMusic.credit = FontText(!creditUtf8.empty() ? creditUtf8 : !tags.empty() ? tags : FileStem(path));
-  std::snprintf(text, sizeof text, "%.1f s at %d Hz, %d channel%s; band %d gain %.3g, band %d gain %.3g; scanned in %.2f s",
-                scan.Length(), scan.sourceRate, scan.sourceChannels, scan.sourceChannels == 1 ? "" : "s", BASS_BAND,
-                fit.bassGain, MID_BAND, fit.midGain, scan.seconds);
+  std::snprintf(text, sizeof text,
+                "%.1f s at %d Hz, %d channel%s; band %d gain %.3g, band %d gain %.3g; scanned in %.2f s",
+                scan.Length(), scan.sourceRate, scan.sourceChannels, scan.sourceChannels == 1 ? "" : "s",
+                BASS_BAND, fit.bassGain, MID_BAND, fit.midGain, scan.seconds);
   showMusic.fitReport = path + ": " + text;
   return true;
 }

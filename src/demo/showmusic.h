@@ -34,11 +34,12 @@ TrackFit FitTrack(const TrackScan& scan);
 
 // What the show plays, set before start-up.
 struct ShowMusic {
-  std::string path = "murel.mp3";  // the file start-up plays, relative to the working directory unless absolute
-  std::string credit;              // the closing credit as font codes; empty: the built-in one
-  std::string fitReport;           // the track's scan and fit, logged by start-up; empty for the built-in music
-  double seconds = 0.0;            // a track's length as it decodes; 0 for the built-in soundtrack, not scanned
-  TrackFit fit;                    // a track's fit; the built-in soundtrack is not fitted
+  std::string path =
+      "murel.mp3";        // the file start-up plays, relative to the working directory unless absolute
+  std::string credit;     // the closing credit as font codes; empty: the built-in one
+  std::string fitReport;  // the track's scan and fit, logged by start-up; empty for the built-in music
+  double seconds = 0.0;   // a track's length as it decodes; 0 for the built-in soundtrack, not scanned
+  TrackFit fit;           // a track's fit; the built-in soundtrack is not fitted
 };
 
 extern ShowMusic showMusic;

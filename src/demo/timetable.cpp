@@ -7,7 +7,9 @@ Timetable timetable;
 Timetable Timetable::FittedTo(double trackSeconds) {
   const Timetable builtIn;
   // Seconds after the track's end (negative: before it) of a built-in time.
-  const auto fromEnd = [&](float time) { return static_cast<float>(trackSeconds + (time - BUILT_IN_SECONDS)); };
+  const auto fromEnd = [&](float time) {
+    return static_cast<float>(trackSeconds + (time - BUILT_IN_SECONDS));
+  };
   Timetable fitted;
   fitted.effectsFrom = builtIn.effectsFrom;
   fitted.floraFrom = static_cast<float>(trackSeconds * builtIn.floraFrom / BUILT_IN_SECONDS);

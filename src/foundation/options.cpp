@@ -135,6 +135,12 @@ Option Row(const std::string& name, Option::Kind kind, const std::string& value,
 
 }  // namespace
 
+std::vector<Option> HelpAndVersion(bool* help, bool* version) {
+  Option helpRow = Flag("--help", help, "this text");
+  helpRow.alias = "-h";
+  return {helpRow, Flag("--version", version, "the version")};
+}
+
 Option Custom(const std::string& name, const std::string& value, const std::string& help,
               std::function<bool(const std::string& value, std::string* error)> apply) {
   Option o = Row(name, Option::Kind::TEXT, value, help);
@@ -216,7 +222,8 @@ bool OptionParser::Parse(int argc, const char* const* argv, std::string* error) 
     }
     const Option* o = Find(arg);
     if (o == nullptr) {
-      *error = arg.size() > 1 && arg[0] == '-' ? "unknown option " + arg : "unexpected argument \"" + arg + "\"";
+      *error =
+          arg.size() > 1 && arg[0] == '-' ? "unknown option " + arg : "unexpected argument \"" + arg + "\"";
       return false;
     }
     if (o->kind == Option::Kind::FLAG && inlineValue) {

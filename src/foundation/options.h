@@ -45,6 +45,8 @@ Option Number(const std::string& name, const std::string& value, double* target,
               const std::string& help);
 Option Choice(const std::string& name, const std::string& value, std::string* target,
               const std::vector<std::string>& choices, const std::string& help);
+// -h, --help and --version, which every program takes.
+std::vector<Option> HelpAndVersion(bool* help, bool* version);
 // A text value with checks and effects of its own.
 Option Custom(const std::string& name, const std::string& value, const std::string& help,
               std::function<bool(const std::string& value, std::string* error)> apply);

@@ -7,4 +7,3 @@ extern float startDemoTime;
 
 // Seconds since startDemoTime.
 float DemoTime();
-

@@ -76,7 +76,8 @@ std::unique_ptr<Decoder> OpenDecoder(const char* name, std::string* reason) {
     return nullptr;
   }
   if (decoder->rate < Decoder::MIN_RATE || decoder->rate > Decoder::MAX_RATE) {
-    *reason = "its sample rate of " + std::to_string(decoder->rate) + " Hz is outside the 8 to 192 kHz zarv plays";
+    *reason =
+        "its sample rate of " + std::to_string(decoder->rate) + " Hz is outside the 8 to 192 kHz zarv plays";
     return nullptr;
   }
   if (decoder->channels < 1 || decoder->channels > Decoder::MAX_CHANNELS) {

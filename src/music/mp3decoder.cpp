@@ -122,7 +122,8 @@ bool Mp3Decoder::Open(int file, off_t fileBytes, std::string* reason) {
   const long* rates = nullptr;
   size_t count = 0;
   mpg123_rates(&rates, &count);
-  for (size_t i = 0; i < count; ++i) mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+  for (size_t i = 0; i < count; ++i)
+    mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
   if (mpg123_open_fd(handle, fd) != MPG123_OK) {
     *reason = mpg123_strerror(handle);
     return false;

@@ -14,11 +14,11 @@
 #include <string>
 
 #include "foundation/debug.h"
-#include "music/trackstream.h"
 #include "music/playedring.h"
 #include "music/serverlatency.h"
 #include "music/spectrum.h"
 #include "music/streamwindow.h"
+#include "music/trackstream.h"
 
 namespace {
 

@@ -80,8 +80,9 @@ int TrackStream::ReadResampled(float* out, int frames) {
     const bool flushing = sourceEnded && pendingFrames == 0;
     size_t used = 0;
     size_t made = 0;
-    soxr_process(resampler, flushing ? nullptr : pending.data() + pendingFrom * CHANNELS, pendingFrames, &used,
-                 out + static_cast<size_t>(done) * CHANNELS, static_cast<size_t>(frames - done), &made);
+    soxr_process(resampler, flushing ? nullptr : pending.data() + pendingFrom * CHANNELS, pendingFrames,
+                 &used, out + static_cast<size_t>(done) * CHANNELS, static_cast<size_t>(frames - done),
+                 &made);
     pendingFrom += used;
     pendingFrames -= used;
     done += static_cast<int>(made);

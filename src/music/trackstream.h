@@ -54,12 +54,12 @@ class TrackStream {
   int ReadResampled(float* out, int frames);
 
   std::unique_ptr<Decoder> decoder;
-  soxr* resampler = nullptr;          // null when the file is at RATE already
-  std::vector<float> decoded;         // one chunk as the file has it
-  std::vector<float> pending;         // stereo frames at the file's rate for the resampler
-  size_t pendingFrom = 0;             // first frame of pending not yet taken
-  size_t pendingFrames = 0;           // frames of pending not yet taken
-  bool sourceEnded = false;           // the decoder has given its last frame
+  soxr* resampler = nullptr;   // null when the file is at RATE already
+  std::vector<float> decoded;  // one chunk as the file has it
+  std::vector<float> pending;  // stereo frames at the file's rate for the resampler
+  size_t pendingFrom = 0;      // first frame of pending not yet taken
+  size_t pendingFrames = 0;    // frames of pending not yet taken
+  bool sourceEnded = false;    // the decoder has given its last frame
   int64_t next = 0;
   bool ended = true;
 };

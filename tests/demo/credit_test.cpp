@@ -11,9 +11,7 @@
 #include "assets/font.h"
 #include "demo/demo.h"
 #include "demo/timetable.h"
-#include "support/offscreen_gl.h"
-#include "support/scratch_dir.h"
-#include "support/show_files.h"
+#include "support/offscreen_font.h"
 
 namespace {
 
@@ -23,17 +21,17 @@ TEST(FontText, KeepsLatinOneAndMarksWhatTheFontLacks) {
     std::string shown;
   } cases[] = {
       {"rT & wn", "rT & wn"},
-      {"Bj\xc3\xb6rk - J\xc3\xb3ga", "Bj\xf6rk - J\xf3ga"},     // two-byte forms of Latin-1
-      {"\xc3\xbf\xc2\xa0", "\xff\xa0"},                       // the last code and the first above 159
-      {"\xe6\x97\xa5\xe6\x9c\xac", "??"},                     // outside Latin-1
-      {"\xf0\x9f\x8e\xb5!", "?!"},                            // four bytes
-      {"a\x80z", "a?z"},                                      // a stray continuation byte
-      {"\xc3", "?"},                                          // cut short at the end
-      {"\xc3(", "?("},                                        // cut short by the next character
-      {"\xc0\xaf", "??"},                                     // an overlong '/'
-      {"\xed\xa0\x80", "?"},                                  // a surrogate
-      {"tab\there\x7f", "tab?here?"},                         // control codes have no glyph
-      {"\xc2\x85", "?"},                                      // nor do the C1 controls
+      {"Bj\xc3\xb6rk - J\xc3\xb3ga", "Bj\xf6rk - J\xf3ga"},  // two-byte forms of Latin-1
+      {"\xc3\xbf\xc2\xa0", "\xff\xa0"},                      // the last code and the first above 159
+      {"\xe6\x97\xa5\xe6\x9c\xac", "??"},                    // outside Latin-1
+      {"\xf0\x9f\x8e\xb5!", "?!"},                           // four bytes
+      {"a\x80z", "a?z"},                                     // a stray continuation byte
+      {"\xc3", "?"},                                         // cut short at the end
+      {"\xc3(", "?("},                                       // cut short by the next character
+      {"\xc0\xaf", "??"},                                    // an overlong '/'
+      {"\xed\xa0\x80", "?"},                                 // a surrogate
+      {"tab\there\x7f", "tab?here?"},                        // control codes have no glyph
+      {"\xc2\x85", "?"},                                     // nor do the C1 controls
   };
   for (const auto& c : cases) EXPECT_EQ(FontText(c.utf8), c.shown) << c.utf8;
 }
@@ -60,19 +58,8 @@ TEST(Timetable, FittedToATrackKeepsTheBuiltInProportions) {
   }
 }
 
-class Credit : public OffscreenGL {
+class Credit : public OffscreenFont {
  protected:
-  void SetUp() override {
-    OffscreenGL::SetUp();
-    LinkShowFiles();
-    font = new Font;
-  }
-  void TearDown() override {
-    delete font;
-    font = nullptr;
-    OffscreenGL::TearDown();
-  }
-
   // The lit pixels' bounds after drawing the credit on black: left, right,
   // bottom, top, inclusive; all -1 when nothing is lit.
   std::vector<int> LitBounds(const std::string& text) {
@@ -83,13 +70,12 @@ class Credit : public OffscreenGL {
     for (int y = 0; y < 600; ++y) {
       for (int x = 0; x < 800; ++x) {
         if (pixels[(static_cast<size_t>(y) * 800 + x) * 4] < 128) continue;
-        bounds = {std::min(bounds[0], x), std::max(bounds[1], x), std::min(bounds[2], y), std::max(bounds[3], y)};
+        bounds = {std::min(bounds[0], x), std::max(bounds[1], x), std::min(bounds[2], y),
+                  std::max(bounds[3], y)};
       }
     }
     return bounds[1] < 0 ? std::vector<int>{-1, -1, -1, -1} : bounds;
   }
-
-  ScratchDir dir;
 };
 
 TEST_F(Credit, ATracksCreditIsCentredAndALongOneShrinksToFit) {
@@ -103,7 +89,8 @@ TEST_F(Credit, ATracksCreditIsCentredAndALongOneShrinksToFit) {
   EXPECT_LT(shortCredit[3], 48);
   EXPECT_GT(shortCredit[3] - shortCredit[2], 12);
 
-  const std::vector<int> longCredit = LitBounds(FontText(std::string(40, 'W') + " - " + std::string(40, 'M')));
+  const std::vector<int> longCredit =
+      LitBounds(FontText(std::string(40, 'W') + " - " + std::string(40, 'M')));
   ASSERT_GE(longCredit[0], 0);
   EXPECT_GE(longCredit[0], 16);
   EXPECT_LE(longCredit[1], 784);

@@ -11,27 +11,16 @@
 #include "assets/font.h"
 #include "demo/demo.h"
 #include "demo/scheduler.h"
-#include "support/offscreen_gl.h"
-#include "support/scratch_dir.h"
-#include "support/show_files.h"
+#include "support/offscreen_font.h"
 
 namespace {
 
-class Overlay : public OffscreenGL {
+class Overlay : public OffscreenFont {
  protected:
-  void SetUp() override {
-    OffscreenGL::SetUp();
-    LinkShowFiles();
-    font = new Font;
-  }
   void TearDown() override {
-    delete font;
-    font = nullptr;
     FFT = nullptr;
-    OffscreenGL::TearDown();
+    OffscreenFont::TearDown();
   }
-
-  ScratchDir dir;
 };
 
 }  // namespace

@@ -114,9 +114,9 @@ TEST(Options, HelpListsEveryRowWithItsLimitsAndDefault) {
   const OptionParser parser(Table(&v));
   const std::string help = parser.Help();
   EXPECT_EQ(help.rfind(parser.Usage() + "\n\nDoes things.\n\n", 0), 0u) << help;
-  for (const char* line : {"  -o, --output PATH", "      --pad ", "      --listen [SOURCE]",
-                           "(1 to 240; default 60)", "(draft, normal or best; default normal)",
-                           "(default zarv.mp4)", "\nExit status: 0.\n"}) {
+  for (const char* line :
+       {"  -o, --output PATH", "      --pad ", "      --listen [SOURCE]", "(1 to 240; default 60)",
+        "(draft, normal or best; default normal)", "(default zarv.mp4)", "\nExit status: 0.\n"}) {
     EXPECT_NE(help.find(line), std::string::npos) << line << " in\n" << help;
   }
   for (const std::string& line : {std::string("Usage: prog [--pad] [--output PATH] [--fps N]"),
@@ -125,7 +125,8 @@ TEST(Options, HelpListsEveryRowWithItsLimitsAndDefault) {
   }
   // No line is wider than a terminal.
   size_t start = 0;
-  for (size_t end = help.find('\n'); end != std::string::npos; start = end + 1, end = help.find('\n', start)) {
+  for (size_t end = help.find('\n'); end != std::string::npos;
+       start = end + 1, end = help.find('\n', start)) {
     EXPECT_LE(end - start, 79u) << help.substr(start, end - start);
   }
 }

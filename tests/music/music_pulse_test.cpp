@@ -17,8 +17,8 @@
 
 #include "foundation/debug.h"
 #include "music/mp3_file.h"
-#include "music/trackstream.h"
 #include "music/music.h"
+#include "music/trackstream.h"
 #include "support/pulse_daemon.h"
 #include "support/scratch_dir.h"
 

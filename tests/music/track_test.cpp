@@ -23,7 +23,8 @@ namespace {
 std::vector<float> BandTone(int band, double amplitude, double seconds, int rate) {
   const double pi = std::acos(-1.0);
   std::vector<float> out(static_cast<size_t>(seconds * rate));
-  for (size_t n = 0; n < out.size(); ++n) out[n] = static_cast<float>(amplitude * std::sin(2.0 * pi * BandHz(band) * n / rate));
+  for (size_t n = 0; n < out.size(); ++n)
+    out[n] = static_cast<float>(amplitude * std::sin(2.0 * pi * BandHz(band) * n / rate));
   return out;
 }
 
@@ -34,8 +35,8 @@ TEST(TrackStream, EveryFormatComesOutAtTheShowsRateWithItsPitchLevelLengthAndTag
     int rate;
     int channels;
   } cases[] = {
-      {WAV_16, 8000, 1},   {WAV_16, 22050, 1},  {WAV_16, 44100, 3},  {WAV_16, 192000, 2},
-      {FLAC_16, 48000, 2}, {VORBIS, 44100, 2},  {OPUS, 48000, 2},    {0, 44100, 2},
+      {WAV_16, 8000, 1},   {WAV_16, 22050, 1}, {WAV_16, 44100, 3}, {WAV_16, 192000, 2},
+      {FLAC_16, 48000, 2}, {VORBIS, 44100, 2}, {OPUS, 48000, 2},   {0, 44100, 2},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -71,10 +72,13 @@ TEST(TrackStream, EveryFormatComesOutAtTheShowsRateWithItsPitchLevelLengthAndTag
     // its level as the file's channels carry it (the second at 0.9).
     ASSERT_GT(frames, 44100u + SpectrumAnalyser::SIZE);
     float mono[SpectrumAnalyser::SIZE];
-    for (int i = 0; i < SpectrumAnalyser::SIZE; ++i) mono[i] = 0.5f * (all[2 * (44100 + i)] + all[2 * (44100 + i) + 1]);
+    for (int i = 0; i < SpectrumAnalyser::SIZE; ++i)
+      mono[i] = 0.5f * (all[2 * (44100 + i)] + all[2 * (44100 + i) + 1]);
     float bands[SpectrumAnalyser::BANDS];
     SpectrumAnalyser().Analyse(mono, bands);
-    const float level = c.channels == 1 || c.format == 0 ? 0.5f : c.channels == 2 ? 0.475f : 0.5f * 2.9f / 3.0f;
+    const float level = c.channels == 1 || c.format == 0 ? 0.5f
+                        : c.channels == 2                ? 0.475f
+                                                         : 0.5f * 2.9f / 3.0f;
     EXPECT_NEAR(bands[17], level, 0.03f);
     EXPECT_LT(bands[14], 0.02f);
     EXPECT_LT(bands[20], 0.02f);
@@ -110,8 +114,8 @@ TEST(LevelFit, AimsAtTheShareAndLeavesNoiseAndLeakageAlone) {
     std::vector<float> loudest;
     float gain;
   } bounded[] = {
-      {std::vector<float>(100, 1e-5f), std::vector<float>(100, 1e-5f), 1.0f},        // noise
-      {std::vector<float>(100, 1e-3f), loud, 1.0f},                                   // leakage, -60 dB
+      {std::vector<float>(100, 1e-5f), std::vector<float>(100, 1e-5f), 1.0f},          // noise
+      {std::vector<float>(100, 1e-3f), loud, 1.0f},                                    // leakage, -60 dB
       {std::vector<float>(100, 1e-3f), std::vector<float>(100, 0.05f), 0.3f / 1e-3f},  // quiet, -34 dB
       {std::vector<float>(100, 3.1e-4f), std::vector<float>(100, 3.1e-4f), 0.3f / 3.1e-4f},
       {std::vector<float>(100, 100.0f), std::vector<float>(100, 100.0f), LevelFit::MIN_GAIN},

@@ -17,15 +17,15 @@
 struct Groove {
   double seconds = 40.0;
   int rate = 44100;
-  double kick = 0.8;    // peak of the kick, 0 for none
-  double kickHz = 55;   // where the kick's sweep settles
+  double kick = 0.8;     // peak of the kick, 0 for none
+  double kickHz = 55;    // where the kick's sweep settles
   double kickDecay = 9;  // how fast the kick dies away, per second
-  double bassline = 0;  // peak of a bass note on the off-beats (98 Hz), 0 for none
-  double pad = 0;       // level of a sustained chord (220, 277 and 330 Hz), 0 for none
-  double hats = 0.15;   // peak of the off-beat hats
-  double bell = 0.2;    // peak of the bell at band 17 (740 Hz), every other bar
-  double gain = 1.0;    // everything scaled by this
-  double lowCutHz = 0;  // nothing below this (a steep high-pass), 0 for none
+  double bassline = 0;   // peak of a bass note on the off-beats (98 Hz), 0 for none
+  double pad = 0;        // level of a sustained chord (220, 277 and 330 Hz), 0 for none
+  double hats = 0.15;    // peak of the off-beat hats
+  double bell = 0.2;     // peak of the bell at band 17 (740 Hz), every other bar
+  double gain = 1.0;     // everything scaled by this
+  double lowCutHz = 0;   // nothing below this (a steep high-pass), 0 for none
   // Seconds a beat: 122 beats a minute, off the whole seconds that slow
   // captures sample at.
   double beat = 0.49;
@@ -63,7 +63,8 @@ inline std::vector<float> GrooveSamples(const Groove& g) {
     for (double hz : {220.0, 277.2, 329.6}) sample += g.pad * std::sin(2.0 * pi * hz * t);
     sample += g.hats * hatLevel * (2.0 * random() - 1.0) * std::exp(-offBeat * 60.0);
     const bool bellBar = static_cast<int>(t / (4.0 * g.beat)) % 2 == 1;
-    if (bellBar) sample += g.bell * std::sin(2.0 * pi * 740.0 * t) * std::exp(-std::fmod(t, 2.0 * g.beat) * 3.0);
+    if (bellBar)
+      sample += g.bell * std::sin(2.0 * pi * 740.0 * t) * std::exp(-std::fmod(t, 2.0 * g.beat) * 3.0);
     out[n] = static_cast<float>(sample * g.gain);
   }
   if (g.lowCutHz > 0.0) {
@@ -74,7 +75,8 @@ inline std::vector<float> GrooveSamples(const Groove& g) {
       double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
       for (float& s : out) {
         const double x = s;
-        const double y = norm * (x - 2.0 * x1 + x2) - norm * (2.0 * (w * w - 1.0) * y1 + (1.0 - std::sqrt(2.0) * w + w * w) * y2);
+        const double y = norm * (x - 2.0 * x1 + x2) -
+                         norm * (2.0 * (w * w - 1.0) * y1 + (1.0 - std::sqrt(2.0) * w + w * w) * y2);
         x2 = x1;
         x1 = x;
         y2 = y1;
@@ -89,8 +91,8 @@ inline std::vector<float> GrooveSamples(const Groove& g) {
 // Writes mono samples with libsndfile in format (SF_FORMAT_...), on channels
 // channels (the same signal on each, the second of a stereo pair slightly
 // quieter), with the tags when not empty. False on failure.
-inline bool WriteTrack(const std::string& name, const std::vector<float>& mono, int rate, int channels, int format,
-                       const std::string& artist = "", const std::string& title = "") {
+inline bool WriteTrack(const std::string& name, const std::vector<float>& mono, int rate, int channels,
+                       int format, const std::string& artist = "", const std::string& title = "") {
   SF_INFO info = {};
   info.samplerate = rate;
   info.channels = channels;

@@ -308,7 +308,8 @@ TEST_F(CaptureTool, BadOptionsExitWithStatusTwoAndSayWhy) {
     EXPECT_NE(run.err.find(message), std::string::npos) << args << "\ngave: " << run.err;
     EXPECT_EQ(run.out, "") << args;
   }
-  EXPECT_EQ(Listing("."), (std::vector<std::string>{"data", "folder.mp4", "listing.txt", "murel.mp3", "plain-file"}));
+  EXPECT_EQ(Listing("."),
+            (std::vector<std::string>{"data", "folder.mp4", "listing.txt", "murel.mp3", "plain-file"}));
 
   mkdir("empty", 0755);
   CommandRun noShow = Capture("--show-dir empty --output x.mp4");
@@ -546,8 +547,7 @@ TEST_F(CaptureTool, FourSamplesGiveSmoothEdgesAndTooManyAreRefused) {
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("gives at most " + std::to_string(most) + " samples a pixel"), std::string::npos)
       << run.err;
-  EXPECT_EQ(Listing("."),
-            (std::vector<std::string>{"data", "listing.txt", "murel.mp3"}));
+  EXPECT_EQ(Listing("."), (std::vector<std::string>{"data", "listing.txt", "murel.mp3"}));
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ const std::string SHOW = ZARV_SHOW_DIR;
 // A stream's duration in seconds as ffprobe reads it from the container; -1 without one.
 double Duration(const std::string& video, const char* stream) {
   const CommandRun run = RunCommand(std::string("ffprobe -v error -select_streams ") + stream +
-                        " -show_entries stream=duration -of csv=p=0 '" + video + "'");
+                                    " -show_entries stream=duration -of csv=p=0 '" + video + "'");
   return run.out.empty() ? -1.0 : std::atof(run.out.c_str());
 }
 
@@ -80,11 +80,11 @@ struct Track {
   int channels;
   int format;  // libsndfile's, or 0 for MP3
   double seconds;
-  double slack;    // how far the decoded length may be from seconds
-  bool bass;       // energy in band 1 (43 Hz)
-  bool mid;        // energy in band 17 (732 Hz)
-  int fps;         // the capture's frame rate: low for long tracks
-  bool tailOnly;   // the video holds only the show's last seconds (all are still simulated)
+  double slack;   // how far the decoded length may be from seconds
+  bool bass;      // energy in band 1 (43 Hz)
+  bool mid;       // energy in band 17 (732 Hz)
+  int fps;        // the capture's frame rate: low for long tracks
+  bool tailOnly;  // the video holds only the show's last seconds (all are still simulated)
   const char* artist;
   const char* title;
   const char* credit;  // as the font draws it: Latin-1
@@ -157,7 +157,8 @@ TEST_P(OwnTrack, IsFittedCreditedScheduledAndCapturedWithItsSound) {
   if (t.format == 0) {
     ASSERT_TRUE(WriteLongMp3(t.file, t));
   } else {
-    ASSERT_TRUE(WriteTrack(t.file, GrooveSamples(t.groove), t.groove.rate, t.channels, t.format, t.artist, t.title));
+    ASSERT_TRUE(
+        WriteTrack(t.file, GrooveSamples(t.groove), t.groove.rate, t.channels, t.format, t.artist, t.title));
   }
 
   std::string error;
@@ -219,23 +220,23 @@ TEST_P(OwnTrack, IsFittedCreditedScheduledAndCapturedWithItsSound) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, OwnTrack,
-    testing::Values(
-        // -10 LUFS.
-        Track{"loud.flac", Mixed(40.0, 48000, 1.0), 2, FLAC_16, 40.0, 0.08, true, true, 10, false, "Bj\xc3\xb6rk", "J\xc3\xb3ga",
-              "Bj\xf6rk - J\xf3ga"},
-        // -30 LUFS.
-        Track{"quiet.wav", Mixed(40.0, 22050, 0.13), 1, WAV_16, 40.0, 0.08, true, true, 10, false, "Quiet", "Room",
-              "Quiet - Room"},
-        Track{"airy.ogg", Airy(40.0, 44100), 2, VORBIS, 40.0, 0.08, false, true, 10, false, "Air", "No Bass",
-              "Air - No Bass"},
-        Track{"voice.opus", Plain(40.0, 48000), 2, OPUS, 40.0, 0.08, true, true, 10, false, "Op", "\xe6\x97\xa5\xe6\x9c\xac",
-              "Op - ??"},
-        Track{"short.flac", Plain(30.0, 44100), 2, FLAC_16, 30.0, 0.08, true, true, 10, false, "Short", "Thirty",
-              "Short - Thirty"},
-        // Each repeated minute keeps its encoder's delay and padding: 50 ms or so.
-        Track{"long.mp3", Groove(), 2, 0, 1200.0, 1.5, true, true, 1, true, "Zo\xeb", "Mix", "Zo\xeb - Mix"}),
-    TrackName);
+INSTANTIATE_TEST_SUITE_P(Formats, OwnTrack,
+                         testing::Values(
+                             // -10 LUFS.
+                             Track{"loud.flac", Mixed(40.0, 48000, 1.0), 2, FLAC_16, 40.0, 0.08, true, true,
+                                   10, false, "Bj\xc3\xb6rk", "J\xc3\xb3ga", "Bj\xf6rk - J\xf3ga"},
+                             // -30 LUFS.
+                             Track{"quiet.wav", Mixed(40.0, 22050, 0.13), 1, WAV_16, 40.0, 0.08, true, true,
+                                   10, false, "Quiet", "Room", "Quiet - Room"},
+                             Track{"airy.ogg", Airy(40.0, 44100), 2, VORBIS, 40.0, 0.08, false, true, 10,
+                                   false, "Air", "No Bass", "Air - No Bass"},
+                             Track{"voice.opus", Plain(40.0, 48000), 2, OPUS, 40.0, 0.08, true, true, 10,
+                                   false, "Op", "\xe6\x97\xa5\xe6\x9c\xac", "Op - ??"},
+                             Track{"short.flac", Plain(30.0, 44100), 2, FLAC_16, 30.0, 0.08, true, true, 10,
+                                   false, "Short", "Thirty", "Short - Thirty"},
+                             // Each repeated minute keeps its encoder's delay and padding: 50 ms or so.
+                             Track{"long.mp3", Groove(), 2, 0, 1200.0, 1.5, true, true, 1, true, "Zo\xeb",
+                                   "Mix", "Zo\xeb - Mix"}),
+                         TrackName);
 
 }  // namespace

@@ -33,8 +33,8 @@ std::string Wav(uint32_t rate, uint16_t channels, uint32_t claimedDataBytes, con
   };
   const auto le16 = [](uint16_t v) { return std::string{static_cast<char>(v), static_cast<char>(v >> 8)}; };
   const uint16_t align = static_cast<uint16_t>(channels * 2);
-  return "RIFF" + le32(36 + claimedDataBytes) + "WAVEfmt " + le32(16) + le16(1) + le16(channels) + le32(rate) +
-         le32(rate * align) + le16(align) + le16(16) + "data" + le32(claimedDataBytes) + data;
+  return "RIFF" + le32(36 + claimedDataBytes) + "WAVEfmt " + le32(16) + le16(1) + le16(channels) +
+         le32(rate) + le32(rate * align) + le16(align) + le16(16) + "data" + le32(claimedDataBytes) + data;
 }
 
 TEST(TrackRefused, EachBadTrackExitsTwoWithOneLineAndLeavesNothing) {
@@ -78,9 +78,10 @@ TEST(TrackRefused, EachBadTrackExitsTwoWithOneLineAndLeavesNothing) {
     const std::string path = dir.path + "/" + c.file;
     const std::string as = std::string(c.file) == "locked.flac" ? nobody : "";
     const CommandRun show = RunCommand(as + "'" + SHOW + "/zarv' --music '" + path + "'");
-    const CommandRun capture = RunCommand(as + "'" + SHOW + "/zarv-capture' --show-dir '" + dir.path + "' --music '" + path +
-                              "' --output '" + dir.path + "/out.mp4'");
-    for (const auto& [program, run] : {std::make_pair("zarv", show), std::make_pair("zarv-capture", capture)}) {
+    const CommandRun capture = RunCommand(as + "'" + SHOW + "/zarv-capture' --show-dir '" + dir.path +
+                                          "' --music '" + path + "' --output '" + dir.path + "/out.mp4'");
+    for (const auto& [program, run] :
+         {std::make_pair("zarv", show), std::make_pair("zarv-capture", capture)}) {
       EXPECT_EQ(run.status, 2) << program << ": " << run.err;
       const std::string start = std::string(program) + ": " + path + ": ";
       EXPECT_EQ(run.err.rfind(start, 0), 0u) << run.err;

@@ -42,26 +42,29 @@ bool ReportBands(const std::string& path, double stretch, BandReport* report, st
 
 std::string FormatBandReport(const BandReport& report) {
   char line[160];
-  std::snprintf(line, sizeof line, "   seconds   band %d > %.1f (peak)  fitted   band %d > %.1f (peak)  fitted\n",
-                BASS_BAND, BASS_LEVEL, MID_BAND, MID_LEVEL);
+  std::snprintf(line, sizeof line,
+                "   seconds   band %d > %.1f (peak)  fitted   band %d > %.1f (peak)  fitted\n", BASS_BAND,
+                BASS_LEVEL, MID_BAND, MID_LEVEL);
   std::string text = line;
   for (const BandShare& s : report.stretches) {
-    std::snprintf(line, sizeof line, "%5.0f-%4.0f  %6.1f%%  (%.3f)  %6.1f%%  %6.1f%%  (%.3f)  %6.1f%%\n", s.start,
-                  s.end, 100.0 * s.bass, s.bassPeak, 100.0 * s.fittedBass, 100.0 * s.mid, s.midPeak,
+    std::snprintf(line, sizeof line, "%5.0f-%4.0f  %6.1f%%  (%.3f)  %6.1f%%  %6.1f%%  (%.3f)  %6.1f%%\n",
+                  s.start, s.end, 100.0 * s.bass, s.bassPeak, 100.0 * s.fittedBass, 100.0 * s.mid, s.midPeak,
                   100.0 * s.fittedMid);
     text += line;
   }
   const TrackFit& f = report.fit;
   const Timetable& t = f.timetable;
-  std::snprintf(line, sizeof line,
-                "band %d, %.0f-%.0f s: %.1f%% above, %.1f%% after gain %.3g (the built-in soundtrack: %.1f%%)\n",
-                BASS_BAND, t.effectsFrom, t.effectsUntil, 100.0 * f.bassShare, 100.0 * f.fittedBassShare,
-                f.bassGain, 100.0 * BUILT_IN_BASS_SHARE);
+  std::snprintf(
+      line, sizeof line,
+      "band %d, %.0f-%.0f s: %.1f%% above, %.1f%% after gain %.3g (the built-in soundtrack: %.1f%%)\n",
+      BASS_BAND, t.effectsFrom, t.effectsUntil, 100.0 * f.bassShare, 100.0 * f.fittedBassShare, f.bassGain,
+      100.0 * BUILT_IN_BASS_SHARE);
   text += line;
-  std::snprintf(line, sizeof line,
-                "band %d, %.0f-%.0f s: %.1f%% above, %.1f%% after gain %.3g (the built-in soundtrack: %.1f%%)\n",
-                MID_BAND, t.floraFrom, t.effectsUntil, 100.0 * f.midShare, 100.0 * f.fittedMidShare, f.midGain,
-                100.0 * BUILT_IN_MID_SHARE);
+  std::snprintf(
+      line, sizeof line,
+      "band %d, %.0f-%.0f s: %.1f%% above, %.1f%% after gain %.3g (the built-in soundtrack: %.1f%%)\n",
+      MID_BAND, t.floraFrom, t.effectsUntil, 100.0 * f.midShare, 100.0 * f.fittedMidShare, f.midGain,
+      100.0 * BUILT_IN_MID_SHARE);
   text += line;
   return text;
 }

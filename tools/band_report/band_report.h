@@ -10,14 +10,14 @@
 #include "demo/showmusic.h"
 
 struct BandShare {
-  double start = 0.0;        // seconds
-  double end = 0.0;          // seconds
-  double bass = 0.0;         // share of analyses, 0..1, with band 1 above its threshold
-  double mid = 0.0;          // share of analyses, 0..1, with band 17 above its threshold
-  double fittedBass = 0.0;   // the same with the fitted gains
+  double start = 0.0;       // seconds
+  double end = 0.0;         // seconds
+  double bass = 0.0;        // share of analyses, 0..1, with band 1 above its threshold
+  double mid = 0.0;         // share of analyses, 0..1, with band 17 above its threshold
+  double fittedBass = 0.0;  // the same with the fitted gains
   double fittedMid = 0.0;
-  double bassPeak = 0.0;     // largest band 1 level in the stretch, unfitted
-  double midPeak = 0.0;      // largest band 17 level in the stretch, unfitted
+  double bassPeak = 0.0;  // largest band 1 level in the stretch, unfitted
+  double midPeak = 0.0;   // largest band 17 level in the stretch, unfitted
 };
 
 struct BandReport {

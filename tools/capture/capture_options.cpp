@@ -83,7 +83,8 @@ OptionTable Table(CaptureOptions* o, Given* g) {
   output.alias = "-o";
   table.rows.push_back(output);
   for (const Option& row : MusicOptionRows(&o->music, &o->credit)) table.rows.push_back(row);
-  table.rows.push_back(Number("--from", "SECONDS", &o->from, 0.0, FOREVER, "first frame at or after this show time"));
+  table.rows.push_back(
+      Number("--from", "SECONDS", &o->from, 0.0, FOREVER, "first frame at or after this show time"));
   Option to = Number("--to", "SECONDS", &o->to, 0.0, FOREVER, "stop before this show time");
   to.defaultText = "the show's end";
   table.rows.push_back(to);
@@ -103,42 +104,45 @@ OptionTable Table(CaptureOptions* o, Given* g) {
   table.rows.push_back(showDir);
   std::string qualities;
   for (const Quality& q : QUALITIES) {
-    qualities += std::string(qualities.empty() ? "" : ", ") + q.name + " is --preset " + q.preset + " --crf " +
-                 std::to_string(q.crf);
+    qualities += std::string(qualities.empty() ? "" : ", ") + q.name + " is --preset " + q.preset +
+                 " --crf " + std::to_string(q.crf);
   }
   table.rows.push_back(Choice("--quality", "NAME", &g->quality, {"draft", "normal", "best"},
                               "shorthand for x264's preset and rate factor: " + qualities));
   table.rows.push_back(Choice("--preset", "NAME", &g->preset, PRESETS,
                               "x264's preset, fastest (biggest) first; wins over --quality"));
-  table.rows.push_back(Integer("--crf", "N", &g->crf, 0, MAX_CRF,
-                               "x264's constant rate factor, 0 lossless: lower is better and bigger; wins over "
-                               "--quality"));
-  table.rows.push_back(Custom("--size", "WxH",
-                              "scale the video to W x H pixels with lanczos, each even and at most " +
-                                  std::to_string(MAX_VIDEO_SIDE) + "; 4:3 (e.g. 1440x1080) unless --pad is given",
-                              [o](const std::string& value, std::string* error) { return ParseSize(value, o, error); }));
-  table.rows.push_back(Flag("--pad", &o->pad, "fit the 4:3 picture into --size on black bars, e.g. --size "
-                                              "1920x1080 --pad for a 16:9 video"));
-  Option msaa = Choice("--msaa", "N", &g->msaa, {"2", "4", "8"},
-                       "anti-alias with N samples a pixel; off by default, so that each frame is exactly what "
-                       "the live show draws");
+  table.rows.push_back(
+      Integer("--crf", "N", &g->crf, 0, MAX_CRF,
+              "x264's constant rate factor, 0 lossless: lower is better and bigger; wins over "
+              "--quality"));
+  table.rows.push_back(
+      Custom("--size", "WxH",
+             "scale the video to W x H pixels with lanczos, each even and at most " +
+                 std::to_string(MAX_VIDEO_SIDE) + "; 4:3 (e.g. 1440x1080) unless --pad is given",
+             [o](const std::string& value, std::string* error) { return ParseSize(value, o, error); }));
+  table.rows.push_back(Flag("--pad", &o->pad,
+                            "fit the 4:3 picture into --size on black bars, e.g. --size "
+                            "1920x1080 --pad for a 16:9 video"));
+  Option msaa =
+      Choice("--msaa", "N", &g->msaa, {"2", "4", "8"},
+             "anti-alias with N samples a pixel; off by default, so that each frame is exactly what "
+             "the live show draws");
   msaa.defaultText.clear();
   table.rows.push_back(msaa);
-  table.rows.push_back(Flag("--bench", &g->bench,
-                            "render as fast as possible and print frame times: a floor frame that only clears "
-                            "and reads back, the timetable, a stress case of 16 live effects, and the capture: "
-                            "frames a second drawn and encoded to MP4 at the video settings given, against "
-                            "ffmpeg alone encoding the same frames. The timetable covers the whole show and the "
-                            "capture 20 s to 30 s unless --from/--to say otherwise; with them, the others run as "
-                            "many frames as the range holds, at most their usual 600 and 1200"));
-  Option help = Flag("--help", &o->help, "this text");
-  help.alias = "-h";
-  table.rows.push_back(help);
-  table.rows.push_back(Flag("--version", &o->version, "the version"));
+  table.rows.push_back(
+      Flag("--bench", &g->bench,
+           "render as fast as possible and print frame times: a floor frame that only clears "
+           "and reads back, the timetable, a stress case of 16 live effects, and the capture: "
+           "frames a second drawn and encoded to MP4 at the video settings given, against "
+           "ffmpeg alone encoding the same frames. The timetable covers the whole show and the "
+           "capture 20 s to 30 s unless --from/--to say otherwise; with them, the others run as "
+           "many frames as the range holds, at most their usual 600 and 1200"));
+  for (const Option& row : HelpAndVersion(&o->help, &o->version)) table.rows.push_back(row);
   table.after =
       "Frames before --from are simulated too (the show's state depends on them) but not written. At the end "
       "a summary of the schedule the show ran is printed: effects of each kind created and retired per 10 s, "
-      "the peak of live effects and how often each spawn rule fired. A progress bar is drawn on stderr when it "
+      "the peak of live effects and how often each spawn rule fired. A progress bar is drawn on stderr when "
+      "it "
       "is a terminal.\n"
       "\n"
       "Exit status: 0 done, 1 rendering or encoding failed (ffmpeg's message is shown; no file is left under "

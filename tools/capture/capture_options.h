@@ -34,8 +34,8 @@ struct CaptureOptions {
   // The video's size in pixels, scaled with lanczos; 0: the show's own.
   int videoWidth = 0;
   int videoHeight = 0;
-  bool pad = false;  // the picture keeps 4:3 on black bars in a frame of another shape
-  int msaa = 0;      // samples a pixel in the offscreen framebuffer; 0: one, no anti-aliasing
+  bool pad = false;    // the picture keeps 4:3 on black bars in a frame of another shape
+  int msaa = 0;        // samples a pixel in the offscreen framebuffer; 0: one, no anti-aliasing
   std::string music;   // a track instead of the built-in soundtrack; empty: the soundtrack
   std::string credit;  // the closing credit, UTF-8; empty: the track's own
   // Where data/ and murel.mp3 are; empty: the folder of the executable.

@@ -84,7 +84,8 @@ void ScheduleTally::Print(std::FILE* out, int fps) const {
     if (firstCreated[i] < 0.0) {
       std::fprintf(out, "%s %s none", i > 0 ? "," : "", names[i]);
     } else {
-      std::fprintf(out, "%s %s %.3f s and %.3f s", i > 0 ? "," : "", names[i], firstCreated[i], lastCreated[i]);
+      std::fprintf(out, "%s %s %.3f s and %.3f s", i > 0 ? "," : "", names[i], firstCreated[i],
+                   lastCreated[i]);
     }
   }
   std::fprintf(out, "\n");
