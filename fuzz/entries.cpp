@@ -33,10 +33,10 @@ constexpr float NOT_A_NUMBER = std::numeric_limits<float>::quiet_NaN();
 constexpr float INFINITE = std::numeric_limits<float>::infinity();
 
 // How much of a track input is scanned: a few compressed kilobytes can
-// claim hours. Decoding costs by the sample (frame times channel), so the
-// seconds shrink for files of many channels or a high rate: a minute of
-// stereo at 48 kHz, or 3.9 s of 8 channels at 192 kHz, scans in about 2 s
-// under ASan, the latter 10 s in a whole minute.
+// claim hours. Decoding costs by the sample (a frame of each channel), so
+// the limit is a number of samples: a minute of stereo at 48 kHz, which
+// scans in about 2 s under ASan, or 3.9 s of 8 channels at 192 kHz (a whole
+// minute of those took 10 s).
 constexpr double TRACK_SECONDS = 60.0;
 constexpr double TRACK_SAMPLES = TRACK_SECONDS * 48000 * 2;
 

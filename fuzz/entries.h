@@ -23,6 +23,6 @@ Outcome FuzzPng(const uint8_t* data, size_t size);
 Outcome FuzzFont(const uint8_t* data, size_t size);
 // mp3 bytes through the music module's offline reader and its spectrum.
 Outcome FuzzMp3(const uint8_t* data, size_t size);
-// Any sound file through ScanTrack (its first TRACK_SECONDS), the fit of the
+// Any sound file through ScanTrack (a minute of it at most), the fit of the
 // scan, and a TrackStream's Seek and Read at ordinary and hostile frames.
 Outcome FuzzTrack(const uint8_t* data, size_t size);

@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <limits>
+
 SndfileDecoder::~SndfileDecoder() {
   if (file != nullptr) sf_close(file);
   if (fd >= 0) close(fd);
@@ -32,4 +34,10 @@ int SndfileDecoder::Read(float* out, int frames) {
   return got > 0 ? static_cast<int>(got) : 0;
 }
 
-bool SndfileDecoder::Seek(int64_t frame) { return sf_seek(file, frame, SEEK_SET) >= 0; }
+bool SndfileDecoder::Seek(int64_t frame) {
+  // libsndfile 1.2.0 skips through an Ogg Opus file of unknown length by an
+  // int's worth of frames: a target 2^31 frames or more ahead (12 h at
+  // 48 kHz, 3 h at 192 kHz) would never be reached.
+  if (frame > std::numeric_limits<int>::max()) return false;
+  return sf_seek(file, frame, SEEK_SET) >= 0;
+}

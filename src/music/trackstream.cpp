@@ -45,10 +45,11 @@ void TrackStream::Close() {
 int TrackStream::DecodeStereo(float* out, int frames) {
   const int channels = decoder->channels;
   const int got = decoder->Read(decoded.data(), frames);
-  // A float file may hold infinities or NaN; they would deafen the output
-  // and blank the spectrum.
+  // A float file may hold anything: infinities and NaN are taken as silence,
+  // and samples are held within a range no real track comes near (a decoded
+  // MP3 overshoots full scale by a little), which keeps the spectrum finite.
   for (size_t i = 0; i < static_cast<size_t>(got) * channels; ++i) {
-    if (!std::isfinite(decoded[i])) decoded[i] = 0.0f;
+    decoded[i] = std::isfinite(decoded[i]) ? std::clamp(decoded[i], -MAX_SAMPLE, MAX_SAMPLE) : 0.0f;
   }
   const float* in = decoded.data();
   for (int i = 0; i < got; ++i, in += channels) {
@@ -108,12 +109,16 @@ int TrackStream::Read(float* out, int frames) {
 
 void TrackStream::Seek(int64_t frame) {
   if (decoder == nullptr) return;
-  frame = std::max<int64_t>(frame, 0);
-  const int64_t source =
-      resampler != nullptr ? std::llround(static_cast<double>(frame) * decoder->rate / RATE) : frame;
+  next = std::max<int64_t>(frame, 0);
   pendingFrom = pendingFrames = 0;
   sourceEnded = false;
   if (resampler != nullptr) soxr_clear(resampler);
+  // Past any track (25 years), and short of overflowing the conversion.
+  if (next > int64_t{1} << 45) {
+    ended = true;
+    return;
+  }
+  const int64_t source =
+      resampler != nullptr ? std::llround(static_cast<double>(next) * decoder->rate / RATE) : next;
   ended = !decoder->Seek(source);
-  next = frame;
 }

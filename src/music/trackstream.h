@@ -46,7 +46,8 @@ class TrackStream {
   const Decoder& Source() const { return *decoder; }
 
  private:
-  static constexpr int CHUNK = 1024;  // frames asked of the decoder at a time
+  static constexpr int CHUNK = 1024;          // frames asked of the decoder at a time
+  static constexpr float MAX_SAMPLE = 16.0f;  // 24 dB above full scale
 
   // Decodes up to frames (at most CHUNK) frames of the file into stereo, at
   // the file's rate; fewer only at its end.
