@@ -1,6 +1,7 @@
 // The show's spine: start-up, one frame, shutdown, the show clock and the
-// frame-rate title. The frame loop runs until Escape, the window closes or
-// the show clock passes 151 seconds.
+// frame-rate title. The frame loop runs until Escape, the window closes, an
+// interrupt (Ctrl-C) asks it to end, or the show clock passes the timetable's
+// end (151 s for the built-in soundtrack).
 #pragma once
 
 #include "fx/showclock.h"

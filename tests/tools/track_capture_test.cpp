@@ -214,6 +214,9 @@ TEST_P(OwnTrack, IsFittedCreditedScheduledAndCapturedWithItsSound) {
   // The video lasts as long as the frames drawn; the sound as the track.
   EXPECT_NEAR(Duration("clip.mp4", "v:0") - frame, length + 1.0 - from, frame + 1e-3);
   EXPECT_NEAR(Duration("clip.mp4", "a:0"), length - from, frame);
+  // The index before the media, so that a browser plays it as it downloads.
+  const std::string mp4 = ReadFile("clip.mp4");
+  EXPECT_LT(mp4.find("moov"), mp4.find("mdat"));
   if (t.seconds == Timetable::SHORTEST_TRACK_SECONDS) {
     ASSERT_EQ(RunCommand(capture + "again.mp4").status, 0);
     EXPECT_TRUE(ReadFile("clip.mp4") == ReadFile("again.mp4")) << "two captures differ";
