@@ -54,17 +54,15 @@ std::string FormatBandReport(const BandReport& report) {
   }
   const TrackFit& f = report.fit;
   const Timetable& t = f.timetable;
-  std::snprintf(
-      line, sizeof line,
-      "band %d, %.0f-%.0f s: %.1f%% above, %.1f%% after gain %.3g (the built-in soundtrack: %.1f%%)\n",
-      BASS_BAND, t.effectsFrom, t.effectsUntil, 100.0 * f.bassShare, 100.0 * f.fittedBassShare, f.bassGain,
-      100.0 * BUILT_IN_BASS_SHARE);
-  text += line;
-  std::snprintf(
-      line, sizeof line,
-      "band %d, %.0f-%.0f s: %.1f%% above, %.1f%% after gain %.3g (the built-in soundtrack: %.1f%%)\n",
-      MID_BAND, t.floraFrom, t.effectsUntil, 100.0 * f.midShare, 100.0 * f.fittedMidShare, f.midGain,
-      100.0 * BUILT_IN_MID_SHARE);
-  text += line;
+  // One line for each rule: its band, while it is in force.
+  const auto rule = [&](int band, float from, double share, double fitted, float gain, double builtIn) {
+    std::snprintf(
+        line, sizeof line,
+        "band %d, %.0f-%.0f s: %.1f%% above, %.1f%% after gain %.3g (the built-in soundtrack: %.1f%%)\n",
+        band, from, t.effectsUntil, 100.0 * share, 100.0 * fitted, gain, 100.0 * builtIn);
+    text += line;
+  };
+  rule(BASS_BAND, t.effectsFrom, f.bassShare, f.fittedBassShare, f.bassGain, BUILT_IN_BASS_SHARE);
+  rule(MID_BAND, t.floraFrom, f.midShare, f.fittedMidShare, f.midGain, BUILT_IN_MID_SHARE);
   return text;
 }
