@@ -60,7 +60,11 @@ void LoadAssets() {
 
   frags.clear();
   font = new Font;
-  MusicInit(showMusic.path.c_str());
+  if (showMusic.listen) {
+    MusicListen(showMusic.source, SpawnBandFits());
+  } else {
+    MusicInit(showMusic.path.c_str());
+  }
 }
 
 void ToggleOverlayOnKey() {
@@ -73,7 +77,7 @@ void ToggleOverlayOnKey() {
 
 void init() {
   Log::Start("zarv.log", true);
-  GuideIfShowFilesMissing(showMusic.path);
+  GuideIfShowFilesMissing(showMusic.listen ? "" : showMusic.path);
   if (!showMusic.fitReport.empty()) Log::Msg(showMusic.fitReport);
   platform::Init();
   platform::OpenWindow(platform::SHOW_WIDTH, platform::SHOW_HEIGHT, 0, 0, 0, 0, 16, 0, platform::FULLSCREEN);
@@ -91,6 +95,7 @@ void init() {
 }
 
 void display(float dt) {
+  MusicFollow();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   if (DemoTime() > timetable.effectsFrom && DemoTime() < timetable.effectsUntil) processFX(dt);
   if (DemoTime() > timetable.fadeFrom) {

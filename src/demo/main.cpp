@@ -1,5 +1,6 @@
 // The zarv executable: the show in a full-screen window, with the built-in
-// soundtrack or a track named on the command line. The command line and the
+// soundtrack, a track named on the command line, or listening to an audio
+// server source. The command line and the
 // track are checked before any window opens. Ctrl-C ends the show as Escape
 // does, with the interrupted status.
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include "demo/demo.h"
 #include "demo/show_options.h"
 #include "demo/showmusic.h"
+#include "music/sourcelist.h"
 #include "platform/interrupt.h"
 
 int main(int argc, char** argv) {
@@ -25,7 +27,22 @@ int main(int argc, char** argv) {
     std::printf("zarv %s\n", ZARV_VERSION);
     return 0;
   }
-  if (!UseMusic(options.music, options.credit, &error)) {
+  if (options.listSources) {
+    SourceList list;
+    if (!ListSources(&list, &error)) {
+      std::fprintf(stderr, "zarv: %s\n", error.c_str());
+      return EXIT_USAGE;
+    }
+    std::printf("%s%s", SOURCES_HEADING, list.Format().c_str());
+    return 0;
+  }
+  const bool listen = parser.Given("--listen");
+  if (listen && (parser.Given("--music") || parser.Given("--credit"))) {
+    std::fprintf(stderr, "zarv: --listen shows a live source, without a track or a credit\n%s\n",
+                 parser.Usage().c_str());
+    return EXIT_USAGE;
+  }
+  if (listen ? !ListenTo(options.listen, &error) : !UseMusic(options.music, options.credit, &error)) {
     std::fprintf(stderr, "zarv: %s\n", error.c_str());
     return EXIT_USAGE;
   }

@@ -23,6 +23,7 @@ void GuideIfShowFilesMissing(const std::string& musicPath) {
   const std::string dir = getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
   const bool data = Exists(dir + "/data", S_IFDIR);
   const bool music =
+      musicPath.empty() ||
       Exists(!musicPath.empty() && musicPath[0] == '/' ? musicPath : dir + "/" + musicPath, S_IFREG);
   if (data && music) return;
   const std::string noMusic = "no " + musicPath;

@@ -7,5 +7,6 @@
 
 // Logs one line naming the working directory and how to start the show when
 // that directory has no data/ folder, or the music (a path relative to it
-// unless absolute) is not there; nothing otherwise.
+// unless absolute; empty when the show plays no file) is not there; nothing
+// otherwise.
 void GuideIfShowFilesMissing(const std::string& music);

@@ -18,11 +18,21 @@ OptionTable ShowOptionTable(ShowOptions* options) {
       "music's spectrum, then a fade and a closing credit. Escape or closing the window ends it early.\n"
       "It runs in the working directory: it reads data/ and murel.mp3 there and writes zarv.log.";
   table.rows = MusicOptionRows(&options->music, &options->credit);
+  Option listen =
+      Text("--listen", "SOURCE", &options->listen,
+           "show whatever an audio server source plays, live and without end, instead of a track: "
+           "by default the monitor of the desktop's default output, following it when it changes; "
+           "or SOURCE, such as a microphone (see --list-sources); nothing is played back");
+  listen.valueOptional = true;
+  table.rows.push_back(listen);
+  table.rows.push_back(Flag("--list-sources", &options->listSources,
+                            "list the audio server's sources that --listen takes, and exit"));
   for (const Option& row : HelpAndVersion(&options->help, &options->version)) table.rows.push_back(row);
   table.after =
       "Keys: Escape ends the show; F1 shows or hides the spectrum overlay.\n"
       "\n"
       "Exit status: 0 when the show ended, 1 when it could not start (no display, missing files: zarv.log "
-      "says why), 2 for a command line or a track it cannot take, 130 when interrupted (Ctrl-C).\n";
+      "says why), 2 for a command line, a track or an audio source it cannot take, 130 when interrupted "
+      "(Ctrl-C).\n";
   return table;
 }

@@ -12,10 +12,14 @@
 #include "demo/timetable.h"
 #include "music/levelfit.h"
 #include "music/music.h"
+#include "music/sourcelist.h"
 #include "music/spectrum.h"
 #include "music/trackscan.h"
 
 ShowMusic showMusic;
+
+const char* const SOURCES_HEADING =
+    "Audio sources (* marks the default output's monitor, which --listen takes when no SOURCE is given):\n";
 
 namespace {
 
@@ -64,8 +68,9 @@ TrackFit FitTrack(const TrackScan& scan) {
   const Span mid = Between(scan, fit.timetable.floraFrom, fit.timetable.effectsUntil);
   const float* bassLevels = scan.levels[0].data() + bass.first;
   const float* midLevels = scan.levels[1].data() + mid.first;
-  const LevelFit bassFit{static_cast<float>(BASS_LEVEL), BUILT_IN_BASS_SHARE};
-  const LevelFit midFit{static_cast<float>(MID_LEVEL), BUILT_IN_MID_SHARE};
+  const std::vector<BandFit> fits = SpawnBandFits();
+  const LevelFit& bassFit = fits[0].fit;
+  const LevelFit& midFit = fits[1].fit;
   fit.bassGain = bassFit.Gain(bassLevels, scan.loudest.data() + bass.first, bass.count);
   fit.midGain = midFit.Gain(midLevels, scan.loudest.data() + mid.first, mid.count);
   fit.bassShare = ShareAbove(bassLevels, bass.count, 1.0f, BASS_LEVEL);
@@ -73,6 +78,30 @@ TrackFit FitTrack(const TrackScan& scan) {
   fit.fittedBassShare = ShareAbove(bassLevels, bass.count, fit.bassGain, BASS_LEVEL);
   fit.fittedMidShare = ShareAbove(midLevels, mid.count, fit.midGain, MID_LEVEL);
   return fit;
+}
+
+std::vector<BandFit> SpawnBandFits() {
+  return {{BASS_BAND, {static_cast<float>(BASS_LEVEL), BUILT_IN_BASS_SHARE}},
+          {MID_BAND, {static_cast<float>(MID_LEVEL), BUILT_IN_MID_SHARE}}};
+}
+
+bool ListenTo(const std::string& source, std::string* error) {
+  SourceList list;
+  if (!ListSources(&list, error)) return false;
+  if (source.empty() && list.defaultMonitor.empty()) {
+    *error = "the audio server has no output to listen to; name a source:\n" + std::string(SOURCES_HEADING) +
+             list.Format();
+    return false;
+  }
+  if (!source.empty() && !list.Has(source)) {
+    *error = "the audio server has no source called " + source + "\n" + SOURCES_HEADING + list.Format();
+    return false;
+  }
+  timetable = Timetable::Endless();
+  showMusic.listen = true;
+  showMusic.source = source;
+  showMusic.credit.clear();
+  return true;
 }
 
 bool UseMusic(const std::string& path, const std::string& creditUtf8, std::string* error) {

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "demo/timetable.h"
+#include "music/levelfit.h"
 
 struct TrackScan;
 
@@ -31,6 +33,9 @@ struct TrackFit {
 
 // The fit of a scan made with the bands {BASS_BAND, MID_BAND}.
 TrackFit FitTrack(const TrackScan& scan);
+// How the spawning bands are fitted, a track's or a live source's: band 1
+// and band 17 to the built-in soundtrack's shares above their thresholds.
+std::vector<BandFit> SpawnBandFits();
 
 // What the show plays, set before start-up.
 struct ShowMusic {
@@ -40,6 +45,8 @@ struct ShowMusic {
   std::string fitReport;  // the track's scan and fit, logged by start-up; empty for the built-in music
   double seconds = 0.0;   // a track's length as it decodes; 0 for the built-in soundtrack, not scanned
   TrackFit fit;           // a track's fit; the built-in soundtrack is not fitted
+  bool listen = false;    // the show listens to an audio server source instead of playing a file
+  std::string source;     // the source listened to; empty: the default output's monitor
 };
 
 extern ShowMusic showMusic;
@@ -52,3 +59,10 @@ extern ShowMusic showMusic;
 // False, with "PATH: reason" in *error, for a file that cannot be played or
 // is shorter than the shortest track the timetable takes.
 bool UseMusic(const std::string& path, const std::string& creditUtf8, std::string* error);
+// Chooses listening to an audio server source (empty: the default output's
+// monitor) with the endless timetable and no credit. False, with a line for
+// the user in *error, when no server answers or it has no such source (the
+// line then lists the sources it has).
+bool ListenTo(const std::string& source, std::string* error);
+// The heading over the list of sources.
+extern const char* const SOURCES_HEADING;

@@ -2,6 +2,8 @@
 // cannot drift apart: a track of BUILT_IN_SECONDS gets the built-in times.
 #include "demo/timetable.h"
 
+#include <limits>
+
 Timetable timetable;
 
 Timetable Timetable::FittedTo(double trackSeconds) {
@@ -17,4 +19,13 @@ Timetable Timetable::FittedTo(double trackSeconds) {
   fitted.effectsUntil = fromEnd(builtIn.effectsUntil);
   fitted.showEnd = fromEnd(builtIn.showEnd);
   return fitted;
+}
+
+Timetable Timetable::Endless() {
+  constexpr float NEVER = std::numeric_limits<float>::infinity();
+  Timetable endless;
+  endless.fadeFrom = NEVER;
+  endless.effectsUntil = NEVER;
+  endless.showEnd = NEVER;
+  return endless;
 }

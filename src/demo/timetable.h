@@ -1,6 +1,6 @@
 // When each part of the show happens, in seconds of the show clock: the
-// built-in soundtrack's timetable, or the same proportions fitted to the
-// length of a user's track. Each time is compared strictly: at exactly
+// built-in soundtrack's timetable, the same proportions fitted to the
+// length of a user's track, or an endless one for listening. Each time is compared strictly: at exactly
 // effectsFrom no effect runs, at exactly showEnd the show goes on.
 #pragma once
 
@@ -20,6 +20,9 @@ struct Timetable {
   // effects from the same start, flora from the same share of the track, the
   // fade, the last effects and the end as far from the track's end.
   static Timetable FittedTo(double trackSeconds);
+  // For a live source: effects and flora from the built-in times, and never
+  // a fade or an end.
+  static Timetable Endless();
 
   // How much of the fade's opacity a second adds: none at fadeFrom, full at effectsUntil.
   float FadeSlope() const { return 1.0f / (effectsUntil - fadeFrom); }

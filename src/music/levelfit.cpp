@@ -23,10 +23,12 @@ float LevelAbove(const float* values, size_t count, double share) {
 
 }  // namespace
 
-float LevelFit::Gain(const float* levels, const float* loudest, size_t count) const {
+float LevelFit::Gain(const float* levels, const float* loudest, size_t count, bool* content) const {
   const float level = LevelAbove(levels, count, share);
   const float reference = LevelAbove(loudest, count, share);
-  if (!(level >= NOISE_FLOOR) || !(level >= LEAK_FLOOR * reference)) return 1.0f;
+  const bool heard = level >= NOISE_FLOOR && level >= LEAK_FLOOR * reference;
+  if (content != nullptr) *content = heard;
+  if (!heard) return 1.0f;
   float gain = threshold / level;
   // The percentile itself stays at the threshold, not above it: the
   // scheduler's test is strict, and rounding must not lift the share.

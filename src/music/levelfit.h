@@ -25,7 +25,15 @@ struct LevelFit {
   // levels at the same moments. 1 when the band holds nothing but noise or
   // leakage; otherwise the gain that puts the aimed share above threshold,
   // at most threshold / NOISE_FLOOR. Not a number is taken as silence.
-  float Gain(const float* levels, const float* loudest, size_t count) const;
+  // *content, when asked for, tells whether the band held anything but
+  // noise or leakage.
+  float Gain(const float* levels, const float* loudest, size_t count, bool* content = nullptr) const;
+};
+
+// A band the show spawns from, and the fit of its level.
+struct BandFit {
+  int band = 0;
+  LevelFit fit;
 };
 
 // The gain of every band from the fitted bands' own: bands at or below the

@@ -1,6 +1,8 @@
 // Playback over SDL2 with the track decoded in the device callback, the silent
 // stand-in when no device opens, and the offline reader: all three analyse the
 // mono mix of the same decoded frames, so the spectrum depends on position only.
+// Listening instead analyses what an audio server source hears, and fits the
+// level gains to it as it goes.
 #include "music/music.h"
 
 #include <SDL.h>
@@ -11,11 +13,14 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "foundation/debug.h"
+#include "music/livelevelfit.h"
 #include "music/playedring.h"
 #include "music/serverlatency.h"
+#include "music/sourcelistener.h"
 #include "music/spectrum.h"
 #include "music/streamwindow.h"
 #include "music/trackstream.h"
@@ -35,7 +40,7 @@ constexpr int64_t MAX_LATENCY_FRAMES = PlayedRing::SIZE - WINDOW - 2 * DEVICE_FR
 // silence; a read fails only if the main thread stalled in mid-copy.
 constexpr int RING_ATTEMPTS = 4;
 
-enum class Output { NONE, DEVICE, SILENT, OFFLINE };
+enum class Output { NONE, DEVICE, SILENT, OFFLINE, LISTEN };
 
 struct MusicState {
   // Set up by MusicInit, torn down by MusicDone.
@@ -69,6 +74,15 @@ struct MusicState {
   int64_t offlineFrame = 0;
   // Decoding for the silent and offline outputs.
   StreamWindow window;
+
+  // Listening: the source, and the fit of the levels to what it heard,
+  // taken every hop of frames received.
+  SourceListener listener;
+  std::unique_ptr<LiveLevelFit> liveFit;
+  int64_t nextFitFrame = 0;
+  SpectrumAnalyser fitAnalyser;
+  float fitSamples[WINDOW] = {};
+  float fitBands[BANDS] = {};
 
   SpectrumAnalyser analyser;
   float samples[WINDOW] = {};
@@ -193,8 +207,28 @@ int64_t StreamFrame() {
   return music.startFrame + FrameAt(std::max(0.0, Now() - music.startTime));
 }
 
+// Takes in what the source sent, and analyses each hop of it for the fit.
+void FollowSource(int64_t nowNs) {
+  SourceListener& listener = music.listener;
+  listener.Poll(nowNs);
+  constexpr int HOP = RATE / LiveLevelFit::PER_SECOND;
+  music.nextFitFrame = std::max(music.nextFitFrame, listener.received - SourceListener::KEPT + WINDOW);
+  for (; music.nextFitFrame <= listener.received; music.nextFitFrame += HOP) {
+    listener.Read(music.nextFitFrame, WINDOW, music.fitSamples);
+    music.fitAnalyser.Analyse(music.fitSamples, music.fitBands);
+    music.liveFit->Add(music.fitBands);
+  }
+  MusicSetLevelGains(music.liveFit->Gains());
+}
+
 // Fills music.samples with the mono mix of the WINDOW frames heard last.
 void ReadHeard() {
+  if (music.output == Output::LISTEN) {
+    const int64_t now = MonotonicNs();
+    FollowSource(now);
+    music.listener.Read(music.listener.HeardFrame(now), WINDOW, music.samples);
+    return;
+  }
   if (music.output != Output::DEVICE) {
     music.window.Read(music.stream, StreamFrame(), WINDOW, music.samples);
     return;
@@ -242,8 +276,26 @@ bool MusicInit(const char* name) {
   return true;
 }
 
+void MusicListen(const std::string& source, const std::vector<BandFit>& fits) {
+  assert(!music.enabled && "MusicListen called without MusicDone");
+  music.output = Output::LISTEN;
+  music.enabled = true;
+  music.playing = true;
+  music.liveFit = std::make_unique<LiveLevelFit>(fits);
+  music.nextFitFrame = WINDOW;
+  MusicSetLevelGains(music.liveFit->Gains());
+  music.listener.Start(source);
+  music.listener.Poll(MonotonicNs());
+}
+
 void MusicDone() {
   if (!music.enabled) return;
+  if (music.output == Output::LISTEN) {
+    Log::Msg("Listening: %d overrun%s of the record stream, %.1f s of sound lost", music.listener.overruns,
+             music.listener.overruns == 1 ? "" : "s", static_cast<double>(music.listener.lostFrames) / RATE);
+    music.listener.Stop();
+    music.liveFit.reset();
+  }
   // Paused first: from then on the callback no longer runs and the stream
   // is the main thread's to close.
   if (music.playing && music.output == Output::DEVICE) SDL_PauseAudioDevice(music.device, 1);
@@ -277,10 +329,18 @@ float* MusicGetSpectrum() {
   return music.bands;
 }
 
+void MusicFollow() {
+  if (!music.playing) return;
+  FollowDevice();
+  if (music.output == Output::LISTEN) FollowSource(MonotonicNs());
+}
+
 void MusicSetPos(int ms) {
   if (!music.playing) return;
   const int64_t frame = static_cast<int64_t>(std::max(ms, 0)) * RATE / 1000;
   switch (music.output) {
+    case Output::LISTEN:
+      break;
     case Output::DEVICE:
       music.seekRequest.store(frame, std::memory_order_release);
       break;
@@ -301,7 +361,11 @@ double MusicPosition() {
   if (!music.playing) return 0.0;
   FollowDevice();
   int64_t frame = 0;
-  if (music.output == Output::DEVICE) {
+  if (music.output == Output::LISTEN) {
+    const int64_t now = MonotonicNs();
+    FollowSource(now);
+    frame = music.listener.HeardFrame(now);
+  } else if (music.output == Output::DEVICE) {
     frame = DeviceStreamFrame();
   } else {
     frame = std::max<int64_t>(0, StreamFrame());

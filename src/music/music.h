@@ -4,6 +4,11 @@
 // if the device is lost; offline, the stream is read at exact positions.
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "music/levelfit.h"
+
 // Glossary:
 //   sample   one float of one channel, -1..1 at full scale.
 //   frame    one sample per channel; the stream runs at 44100 frames a second.
@@ -17,13 +22,25 @@
 // keeping time all the same. False when the file cannot be opened or decoded
 // (logged with the file's name and the reason).
 bool MusicInit(const char* name);
-// Stops playback and closes whatever MusicInit opened; nothing if it opened
+// Instead of playing a file, listens to the audio server's source (empty:
+// the monitor of the default output, followed when the default changes).
+// Nothing is played back. The spectrum is of the sound being heard, and the
+// gains of the bands in fits are fitted to it as it goes, starting from 1.
+// While the server or the source is away, the spectrum is silence and
+// listening is tried again every second. The position is the seconds of
+// sound heard since listening began.
+void MusicListen(const std::string& source, const std::vector<BandFit>& fits);
+// Stops playback or listening and closes whatever MusicInit opened; nothing if it opened
 // nothing. MusicInit may be called again afterwards.
 void MusicDone();
 // The spectrum at the current position: 512 bands, band 0 the lowest, valid
 // until the next call. Null when no music is playing (the output did not
 // start or the file could not be decoded).
 float* MusicGetSpectrum();
+// Keeps up with the output device or the source listened to; the show calls
+// it every frame, whether or not it reads the spectrum in that frame, so a
+// source's sound is taken in as it comes.
+void MusicFollow();
 // Moves playback to ms milliseconds from the start of the stream (clamped to 0).
 void MusicSetPos(int ms);
 // The position being heard, in seconds; it stops at the end of the stream.

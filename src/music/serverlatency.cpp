@@ -49,16 +49,21 @@ void ServerLatency::OnSinkInput(pa_context*, const pa_sink_input_info* input, in
   if (last != 0 || input == nullptr) return;
   const char* pid = pa_proplist_gets(input->proplist, PA_PROP_APPLICATION_PROCESS_ID);
   if (pid == nullptr || std::atol(pid) != getpid()) return;
-  ServerLatency& latency = *static_cast<ServerLatency*>(self);
-  latency.replies[latency.replyCount % KEPT] = static_cast<int64_t>(input->buffer_usec + input->sink_usec);
-  ++latency.replyCount;
+  static_cast<ServerLatency*>(self)->replies.Add(static_cast<int64_t>(input->buffer_usec + input->sink_usec));
 }
 
-int64_t ServerLatency::Micros() const {
-  if (replyCount == 0) return -1;
-  const int kept = std::min(replyCount, KEPT);
+int64_t ServerLatency::Micros() const { return replies.Median(); }
+
+void LatestMedian::Add(int64_t value) {
+  values[count % KEPT] = value;
+  ++count;
+}
+
+int64_t LatestMedian::Median() const {
+  if (count == 0) return -1;
+  const int kept = std::min(count, KEPT);
   int64_t sorted[KEPT];
-  std::copy(replies, replies + kept, sorted);
+  std::copy(values, values + kept, sorted);
   std::nth_element(sorted, sorted + kept / 2, sorted + kept);
   return sorted[kept / 2];
 }
@@ -79,5 +84,5 @@ void ServerLatency::Stop() {
     loop = nullptr;
   }
   nextAskNs = 0;
-  replyCount = 0;
+  replies.Clear();
 }

@@ -11,6 +11,20 @@ struct pa_mainloop;
 struct pa_operation;
 struct pa_sink_input_info;
 
+// The median of the latest few replies to a latency question: one late
+// answer does not move it.
+class LatestMedian {
+ public:
+  void Add(int64_t value);
+  int64_t Median() const;  // -1 before the first value
+  void Clear() { count = 0; }
+
+ private:
+  static constexpr int KEPT = 5;
+  int64_t values[KEPT] = {};
+  int count = 0;
+};
+
 class ServerLatency {
  public:
   ServerLatency() = default;
@@ -29,7 +43,6 @@ class ServerLatency {
   void Stop();
 
  private:
-  static constexpr int KEPT = 5;
   static constexpr int64_t ASK_EVERY_NS = 200000000;
 
   static void OnSinkInput(pa_context* context, const pa_sink_input_info* input, int last, void* self);
@@ -38,6 +51,5 @@ class ServerLatency {
   pa_context* context = nullptr;
   pa_operation* asking = nullptr;
   int64_t nextAskNs = 0;
-  int64_t replies[KEPT] = {};
-  int replyCount = 0;
+  LatestMedian replies;
 };

@@ -1,18 +1,23 @@
 // The scheduler with an injected spectrum, a set clock and a known generator
 // state: the cap of 15 and the forced 16th, the 70-second gate of the mid
 // rule, the retire pass, slot taking and giving back, chance without a parent.
+// Then with the spectrum of what a private audio server's sink plays.
 #include "demo/scheduler.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "anim/animator.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
+#include "demo/showmusic.h"
+#include "foundation/debug.h"
 #include "foundation/generator.h"
 #include "fx/circle1frag.h"
 #include "fx/circle2frag.h"
@@ -22,8 +27,10 @@
 #include "music/music.h"
 #include "support/generator_draws.h"
 #include "support/offscreen_gl.h"
+#include "support/pulse_daemon.h"
 #include "support/scratch_dir.h"
 #include "support/show_reset.h"
+#include "support/track_file.h"
 
 namespace {
 
@@ -332,4 +339,35 @@ TEST_F(Scheduler, EachEffectStartsFromTheFramesBaseState) {
   GLint depth = -1;
   glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &depth);
   EXPECT_EQ(depth, 0);
+}
+
+TEST_F(Scheduler, ListeningSpawnsOrnamentsFromKicksTheDesktopPlaysAndNoneFromSilence) {
+  PulseDaemon daemon;
+  ASSERT_TRUE(daemon.Ready());
+  Groove kicks;
+  kicks.seconds = 4.0;
+  ASSERT_TRUE(WriteTrack("kicks.wav", GrooveSamples(kicks), 44100, 1, WAV_16));
+  Log::Start("zarv.log", false);
+  MusicSetTestSpectrum(nullptr);
+  MusicListen("", SpawnBandFits());
+  // Frames every 10 ms; each frame's effects are retired in the next, so the
+  // cap never holds a spawn back.
+  const auto frames = [&](double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+      processFX(0.01f);
+      for (DemoFX* fx : frags) fx->alive = false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  };
+  frames(2.0);
+  EXPECT_EQ(Spawned(&ScheduleCounts::bass), 0) << "silence";
+  FILE* player = popen(("paplay --device=" + std::string(PulseDaemon::SINK) + " kicks.wav").c_str(), "r");
+  ASSERT_NE(player, nullptr);
+  // The null sink plays about a second after it takes the sound.
+  frames(kicks.seconds + 1.5);
+  pclose(player);
+  MusicDone();
+  Log::End();
+  EXPECT_GT(Spawned(&ScheduleCounts::bass), 20);
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <regex>
 
+#include "support/pulse_daemon.h"
 #include "support/scratch_dir.h"
 #include "support/show_files.h"
 #include "support/track_file.h"
@@ -206,7 +207,7 @@ TEST(ShowCommandLine, HelpVersionAndMistakes) {
   } cases[] = {
       {{"--help"},
        0,
-       "Usage: zarv [--music FILE] [--credit TEXT] [--help] [--version]\n\nPlays the show",
+       "Usage: zarv [--music FILE] [--credit TEXT] [--listen [SOURCE]] [--list-sources]\n",
        ""},
       {{"-h"}, 0, "Usage: zarv ", ""},
       {{"--version"}, 0, "zarv " ZARV_VERSION "\n", ""},
@@ -228,6 +229,51 @@ TEST(ShowCommandLine, HelpVersionAndMistakes) {
   // Nothing was started: no log.
   struct stat info = {};
   EXPECT_NE(stat("zarv.log", &info), 0);
+}
+
+// Listening checks the audio server and the source before any window opens.
+TEST(ShowCommandLine, ListeningAsksTheServerFirst) {
+  ScratchDir dir;
+  PulseDaemon daemon;
+  ASSERT_TRUE(daemon.Ready());
+  const auto run = [&](const std::vector<std::string>& options) {
+    std::vector<std::string> argv = {zarvBinary};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return ChildProcess(argv, dir.path, "").Wait(20);
+  };
+  EXPECT_EQ(run({"--list-sources"}), 0);
+  EXPECT_NE(ReadFile("stdout.txt").find("\n* zarv_test.monitor "), std::string::npos)
+      << ReadFile("stdout.txt");
+  EXPECT_EQ(run({"--listen", "nosuch"}), 2);
+  std::string err = ReadFile("stderr.txt");
+  EXPECT_EQ(err.rfind("zarv: the audio server has no source called nosuch\n", 0), 0u) << err;
+  EXPECT_NE(err.find("* zarv_test.monitor "), std::string::npos) << err;
+  EXPECT_EQ(run({"--listen", "--music", "track.flac"}), 2);
+  EXPECT_EQ(ReadFile("stderr.txt").rfind("zarv: --listen shows a live source", 0), 0u)
+      << ReadFile("stderr.txt");
+  daemon.Kill();
+  EXPECT_EQ(run({"--listen"}), 2);
+  err = ReadFile("stderr.txt");
+  EXPECT_EQ(err.rfind("zarv: cannot reach the audio server", 0), 0u) << err;
+  EXPECT_NE(err.find("`pactl info`"), std::string::npos) << err;
+  struct stat info = {};
+  EXPECT_NE(stat("zarv.log", &info), 0);
+}
+
+// Listening to the desktop's output has no end of its own: Escape ends it.
+TEST_F(ShowWindow, ListensUntilEscape) {
+  PulseDaemon daemon;
+  ASSERT_TRUE(daemon.Ready());
+  std::string id = Launch({"--listen"});
+  ASSERT_FALSE(id.empty()) << ReadFile("stderr.txt");
+  EXPECT_LT(zarv->Wait(3.0), 0) << "ended by itself";
+  RunOn(server.display, "xdotool key Escape");
+  EXPECT_EQ(zarv->Wait(20), 0) << ReadFile("stderr.txt");
+  const std::string log = ReadFile("zarv.log");
+  EXPECT_NE(log.find("Listening to zarv_test.monitor\n"), std::string::npos) << log;
+  // Its first frames on a virtual display can stall for longer than the
+  // server holds sound for it; whatever was lost is counted.
+  EXPECT_NE(log.find(" of the record stream, "), std::string::npos) << log;
 }
 
 TEST(ShowWithoutDisplay, SaysSoAndExitsWithOne) {

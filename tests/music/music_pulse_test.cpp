@@ -1,6 +1,9 @@
-// The music module's device path through SDL's pulseaudio driver against a
-// private PulseAudio daemon: the stream the server sees, the analysed frame
+// The music module against a private PulseAudio daemon. Playing through
+// SDL's pulseaudio driver: the stream the server sees, the analysed frame
 // against the frame the sink plays, and the server going away mid-show.
+// Listening to the sink's monitor: the analysed window against the sound the
+// sink plays, the server going and coming back, the default output changing
+// and a stalled show's lost sound counted.
 #include <gtest/gtest.h>
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -21,6 +24,7 @@
 #include "music/trackstream.h"
 #include "support/pulse_daemon.h"
 #include "support/scratch_dir.h"
+#include "support/track_file.h"
 
 namespace {
 
@@ -199,4 +203,133 @@ TEST_F(MusicOnPulse, LosingTheServerGoesOnSilentlyFromWherePlaybackHadReached) {
   ASSERT_NE(bands, nullptr);
   EXPECT_EQ(std::max_element(bands, bands + 512) - bands, 40);
   EXPECT_EQ(LinesWith("audio output was lost"), 1);
+}
+
+// Listening to the null sink's monitor while the test plays into the sink.
+class Listening : public MusicOnPulse {
+ protected:
+  void TearDown() override {
+    if (player != nullptr) pclose(player);
+    MusicOnPulse::TearDown();
+  }
+  // Plays mono samples into the sink in the background, as any program would.
+  void Play(const std::vector<float>& samples) {
+    ASSERT_TRUE(WriteTrack("played.wav", samples, TEST_RATE, 1, WAV_16));
+    player = popen(("paplay --device=" + std::string(PulseDaemon::SINK) + " played.wav").c_str(), "r");
+    ASSERT_NE(player, nullptr);
+  }
+  // Polls the spectrum until the log has a line with text, for at most seconds.
+  bool AwaitLine(const std::string& text, double seconds) {
+    for (double end = Seconds() + seconds; Seconds() < end;) {
+      MusicGetSpectrum();
+      if (LinesWith(text) > 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+  FILE* player = nullptr;
+};
+
+// The spectrum band a click's tone is centred on.
+constexpr int CLICK_BAND = 24;
+
+TEST_F(Listening, TheAnalysedWindowReachesEachClickWhenTheSinkPlaysIt) {
+  // The recording's latency estimate settles over the lead-in.
+  std::vector<float> clickTrack = Sine(0.0, 0.0, 2.0);
+  for (int click = 0; click < CLICKS; ++click)
+    clickTrack = Then(Then(clickTrack, Sine(BandHz(CLICK_BAND), 0.8, 0.15)), Sine(0.0, 0.0, 0.35));
+
+  // When the sink plays each click, from the test's own recording of its
+  // monitor, as in the playback check above.
+  pa_sample_spec spec = {PA_SAMPLE_FLOAT32LE, TEST_RATE, 1};
+  const uint32_t any = static_cast<uint32_t>(-1);
+  pa_buffer_attr attr = {any, any, any, any, CHUNK * sizeof(float)};
+  int error = 0;
+  const std::string monitor = std::string(PulseDaemon::SINK) + ".monitor";
+  pa_simple* recorder = pa_simple_new(nullptr, "zarv-test", PA_STREAM_RECORD, monitor.c_str(), "monitor",
+                                      &spec, nullptr, &attr, &error);
+  ASSERT_NE(recorder, nullptr) << pa_strerror(error);
+  std::vector<double> playedAt;
+  std::atomic<bool> recording{true};
+  std::thread listener([&] {
+    float chunk[CHUNK];
+    int64_t frame = 0, lastClick = -TEST_RATE;
+    while (recording && pa_simple_read(recorder, chunk, sizeof chunk, nullptr) == 0) {
+      const double now = Seconds();
+      const double latency = pa_simple_get_latency(recorder, nullptr) * 1e-6;
+      for (int i = 0; i < CHUNK; ++i, ++frame) {
+        if (std::fabs(chunk[i]) <= 0.2f || frame - lastClick < TEST_RATE / 4) continue;
+        lastClick = frame;
+        playedAt.push_back(now - latency - (CHUNK - i) / double(TEST_RATE) + SinkLatency(daemon));
+      }
+    }
+  });
+
+  MusicListen("", {});
+  ASSERT_TRUE(AwaitLine("Listening to " + monitor, 5.0));
+  Play(clickTrack);
+  // The click's band, sampled every half millisecond. A window of 1024
+  // frames that ends m frames into a click reads the share of the Hann
+  // window's weight in its last m frames: half at m = 512.
+  std::vector<std::pair<double, float>> levels;
+  for (double end = Seconds() + 9.0; Seconds() < end;) {
+    const float* bands = MusicGetSpectrum();
+    levels.emplace_back(Seconds(), bands[CLICK_BAND]);
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  recording = false;
+  listener.join();
+  pa_simple_free(recorder);
+  std::vector<double> analysedAt;
+  for (size_t i = 1; i < levels.size(); ++i) {
+    if (levels[i].second >= 0.4f && levels[i - 1].second < 0.4f &&
+        (analysedAt.empty() || levels[i].first - analysedAt.back() > 0.25))
+      analysedAt.push_back(levels[i].first - 512.0 / TEST_RATE);
+  }
+  ASSERT_EQ(playedAt.size(), static_cast<size_t>(CLICKS));
+  ASSERT_EQ(analysedAt.size(), static_cast<size_t>(CLICKS));
+  double sum = 0.0;
+  for (int c = 0; c < CLICKS; ++c) {
+    const double offset = analysedAt[c] - playedAt[c];
+    sum += offset;
+    EXPECT_LT(std::fabs(offset), 2 * MEAN_OFFSET_BOUND)
+        << "click " << c << ": analysed " << offset * 1000 << " ms after it played";
+  }
+  std::printf("listening: analysed minus played %.1f ms on average, sink latency %.1f ms\n",
+              sum / CLICKS * 1000, SinkLatency(daemon) * 1000);
+  EXPECT_LT(std::fabs(sum / CLICKS), MEAN_OFFSET_BOUND);
+}
+
+TEST_F(Listening, GoesOnInSilenceWithoutTheServerAndResumesWithIt) {
+  MusicListen("", {});
+  ASSERT_TRUE(AwaitLine("Listening to", 5.0));
+  daemon.Kill();
+  ASSERT_TRUE(AwaitLine("stopped", 5.0));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const float* bands = MusicGetSpectrum();
+  ASSERT_NE(bands, nullptr);
+  EXPECT_EQ(*std::max_element(bands, bands + 512), 0.0f);
+  // Three seconds of tries against no server say nothing more.
+  for (double end = Seconds() + 3.0; Seconds() < end;) {
+    MusicGetSpectrum();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(LinesWith("stopped"), 1);
+  PulseDaemon again;
+  ASSERT_TRUE(again.Ready());
+  ASSERT_TRUE(AwaitLine("Listening again to", 5.0));
+  EXPECT_EQ(LinesWith("stopped"), 1);
+}
+
+TEST_F(Listening, FollowsTheDefaultOutputAndCountsWhatItCouldNotKeepUpWith) {
+  MusicListen("", {});
+  ASSERT_TRUE(AwaitLine("Listening to zarv_test.monitor", 5.0));
+  daemon.Pactl("load-module module-null-sink sink_name=other");
+  daemon.Pactl("set-default-sink other");
+  ASSERT_TRUE(AwaitLine("Listening to other.monitor", 5.0));
+  // A show that stalls past the server's backlog loses sound; it is counted.
+  std::this_thread::sleep_for(std::chrono::seconds(5));
+  AwaitLine("no such line", 0.5);
+  MusicDone();
+  EXPECT_EQ(LinesWith("Listening: 1 overrun of the record stream"), 1) << ReadFile("zarv.log");
 }
