@@ -76,6 +76,7 @@ void SourceListener::Start(const std::string& source) {
   lostFrames = 0;
   lost = false;
   anchored = false;
+  skippedSinceNs = -1;
   std::fill(kept.begin(), kept.end(), 0.0f);
   retryAtNs = 0;
 }
@@ -136,7 +137,7 @@ void SourceListener::Listen(const std::string& name, uint32_t sinkIndex) {
   const uint32_t any = static_cast<uint32_t>(-1);
   const pa_buffer_attr attr = {BACKLOG_FRAMES * sizeof(float), any, any, any,
                                FRAGMENT_FRAMES * sizeof(float)};
-  if (pa_stream_connect_record(stream, name.c_str(), &attr, PA_STREAM_NOFLAGS) < 0) {
+  if (pa_stream_connect_record(stream, name.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
     CloseStream();
     return;
   }
@@ -265,15 +266,21 @@ void SourceListener::Timed(int64_t nowNs, bool opened) {
       secondEndsNs = nowNs + SECOND_NS;
     }
     originNs = std::min(earlierNs, earliestNs);
+    skippedSinceNs = -1;
     return;
   }
-  // The stream skipped sound it had been delivering without a break: the
-  // server dropped what the show was too slow to take.
-  if (anchored && !opened && pa_stream_is_suspended(stream) == 0) {
-    ++overruns;
-    lostFrames += (arrivalNs - originNs) * RATE / SECOND_NS;
+  if (anchored && !opened) {
+    // After a stall the backlog can take a few polls to come in; only a
+    // skip that stays is sound the server dropped.
+    if (skippedSinceNs < 0) skippedSinceNs = nowNs;
+    if (nowNs - skippedSinceNs < SKIP_NS) return;
+    if (pa_stream_is_suspended(stream) == 0) {
+      ++overruns;
+      lostFrames += (arrivalNs - originNs) * RATE / SECOND_NS;
+    }
   }
   anchored = true;
+  skippedSinceNs = -1;
   originNs = earliestNs = earlierNs = arrivalNs;
   secondEndsNs = nowNs + SECOND_NS;
 }

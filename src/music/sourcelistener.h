@@ -29,8 +29,8 @@ class SourceListener {
   // first frames can take a second or two). Sound it has to drop past what
   // it holds is counted as an overrun.
   static constexpr int BACKLOG_FRAMES = 4 * RATE;
-  // The stream hands sound over in runs of this many frames (6 ms).
-  static constexpr int FRAGMENT_FRAMES = 256;
+  // The stream hands sound over in runs of this many frames (20 ms).
+  static constexpr int FRAGMENT_FRAMES = 882;
 
   SourceListener() = default;
   ~SourceListener() { Stop(); }
@@ -102,4 +102,5 @@ class SourceListener {
   int64_t earliestNs = 0;  // this second's earliest
   int64_t earlierNs = 0;   // the second before's
   int64_t secondEndsNs = 0;
+  int64_t skippedSinceNs = -1;  // when the sound began to come later than its count says, or -1
 };
