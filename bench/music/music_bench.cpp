@@ -1,7 +1,8 @@
 // What the music module costs the main thread: MusicGetSpectrum per call
-// (median and worst, on each output), decoding per second of music, and the
-// scan that fits a user's track before its show (a 5-minute FLAC at 48 kHz
-// and a 5-minute MP3; the show allows itself 2 s).
+// (median and worst, on each output, and listening to an audio server's
+// source), decoding per second of music, and the scan that fits a user's
+// track before its show (a 5-minute FLAC at 48 kHz and a 5-minute MP3; the
+// show allows itself 2 s).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <time.h>
@@ -17,6 +18,7 @@
 #include "music/mp3_file.h"
 #include "music/music.h"
 #include "music/trackstream.h"
+#include "support/pulse_daemon.h"
 #include "support/scratch_dir.h"
 #include "support/track_file.h"
 
@@ -115,6 +117,32 @@ void BM_SpectrumDevice(benchmark::State& state) {
   MusicDone();
 }
 BENCHMARK(BM_SpectrumDevice)->Iterations(CALLS)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Listening to a private audio server's monitor while a groove plays into
+// its sink, at 60 frames a second: each call takes in what the source sent,
+// analyses it for the live fit and analyses the window heard. cpu_ms_per_s
+// is the main thread's CPU for listening per second of show.
+void BM_SpectrumListening(benchmark::State& state) {
+  PulseDaemon daemon;
+  if (!daemon.Ready()) state.SkipWithError("no PulseAudio daemon");
+  static ScratchDir dir;
+  Groove groove;
+  groove.seconds = 15.0;
+  WriteTrack(dir.path + "/groove.wav", GrooveSamples(groove), 44100, 2, WAV_16);
+  FILE* player = popen(
+      ("paplay --device=" + std::string(PulseDaemon::SINK) + " " + dir.path + "/groove.wav").c_str(), "r");
+  MusicListen("", SpawnBandFits());
+  auto next = std::chrono::steady_clock::now();
+  const double cpuStart = ThreadCpuSeconds();
+  TimeCalls(state, [&next] {
+    next += std::chrono::microseconds(16667);
+    std::this_thread::sleep_until(next);
+  });
+  state.counters["cpu_ms_per_s"] = (ThreadCpuSeconds() - cpuStart) / (state.iterations() / 60.0) * 1000.0;
+  MusicDone();
+  if (player != nullptr) pclose(player);
+}
+BENCHMARK(BM_SpectrumListening)->Iterations(600)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // Decoding alone: the whole file, reported per second of music.
 void BM_DecodePerSecondOfMusic(benchmark::State& state) {
