@@ -184,10 +184,12 @@ void GlfwWindow::MousePos(int* x, int* y) {
     *x = *y = 0;
     return;
   }
-  // Cursor in framebuffer pixels, then in the show's pixels of the shown rectangle.
+  // Cursor in framebuffer pixels, then in the show's pixels of what is
+  // drawn: the scaled, centred rectangle, or without a letterbox the show
+  // drawn unscaled at the lower left.
   double fx = cx * fbWidth / winWidth, fy = cy * fbHeight / winHeight;
   // The rectangle's y runs up from the bottom; the cursor's runs down from the top.
-  Rect r = ShownRect(fbWidth, fbHeight);
+  const Rect r = Letterboxed() ? ShownRect(fbWidth, fbHeight) : Rect{0, 0, showWidth, showHeight};
   double top = fbHeight - (r.y + r.height);
   *x = static_cast<int>((fx - r.x) * showWidth / r.width);
   *y = static_cast<int>((fy - top) * showHeight / r.height);

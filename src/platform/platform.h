@@ -67,7 +67,8 @@ int GetWindowParam(int param);
 void SwapBuffers();
 void SetWindowTitle(const char* title);
 void GetWindowSize(int* width, int* height);
-// Mouse position in window pixels from the upper-left corner.
+// Mouse position in the show's pixels from the upper-left corner of what is
+// drawn (outside it, beyond 0..width or 0..height).
 void GetMousePos(int* x, int* y);
 void Terminate();
 

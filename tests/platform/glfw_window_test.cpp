@@ -59,6 +59,8 @@ class GlfwWindowOn : public ::testing::Test {
   void TearDown() override {
     platform::Terminate();
     platform::UseBackend(nullptr);
+    // A test that stopped early must not leave the next one's framebuffers failing.
+    framebuffersFail = false;
   }
 
   std::unique_ptr<XvfbServer> server;
@@ -154,12 +156,23 @@ TEST_F(GlfwWindowOn, AnIncompleteLetterboxIsGivenUpForTheWindowWithOneLogLine) {
     DrawWhiteFrame();
     platform::SwapBuffers();
   }
-  framebuffersFail = false;
   EXPECT_EQ(framebufferChecks, 1);
   EXPECT_FALSE(window.Letterboxed());
   GLint drawFramebuffer = -1;
   glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
   EXPECT_EQ(drawFramebuffer, 0);
+  // The cursor maps onto the show drawn unscaled at the lower left: its top
+  // row is the screen's row 120.
+  Display* x = XOpenDisplay(server->display.c_str());
+  ASSERT_NE(x, nullptr);
+  XWarpPointer(x, 0, DefaultRootWindow(x), 0, 0, 0, 0, 100, 220);
+  XSync(x, False);
+  XCloseDisplay(x);
+  platform::SwapBuffers();
+  int mx = -1, my = -1;
+  platform::GetMousePos(&mx, &my);
+  EXPECT_EQ(mx, 100);
+  EXPECT_EQ(my, 100);
   Log::End();
   std::vector<std::string> lines = ReadLines("zarv.log");
   ASSERT_EQ(lines.size(), 1u);
