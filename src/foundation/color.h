@@ -22,3 +22,6 @@ class RGBA {
   static const RGBA GREEN;
   static const RGBA BLUE;
 };
+
+// The four floats follow the virtual-table pointer with no padding between them.
+static_assert(sizeof(RGBA) == sizeof(void*) + 4 * sizeof(float), "r, g, b, a are four contiguous floats");

@@ -12,3 +12,5 @@ struct Vector2 {
   static const Vector2 XAXIS;
   static const Vector2 YAXIS;
 };
+
+static_assert(sizeof(Vector2) == 2 * sizeof(float), "an array of Vector2 is a packed array of float pairs");

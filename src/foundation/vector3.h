@@ -15,3 +15,5 @@ struct Vector3 {
   static const Vector3 YAXIS;
   static const Vector3 ZAXIS;
 };
+
+static_assert(sizeof(Vector3) == 3 * sizeof(float), "an array of Vector3 is a packed array of float triples");
