@@ -48,13 +48,6 @@ void RetirePass() {
   }
 }
 
-void TakeSlot(Flora0Frag* flora, int slot) {
-  flora->alive = true;
-  flora->slot = slot;
-  flora->time = Flora0Frag::anim[slot]->startFrame;
-  Flora0Frag::used[slot] = true;
-}
-
 void MidRule() {
   if (frags.size() < MAX_EFFECTS) {
     Flora0Frag* flora = new Flora0Frag;
@@ -85,18 +78,27 @@ void ChanceRule() {
     ++counts.chanceCircle1;
   } else if (r >= 3 && r <= 5) {
     Circle2Frag* circle = new Circle2Frag;
-    for (DemoFX* fx : frags) {
-      if (fx->type == 1) {
-        circle->InitFrom(*static_cast<Circle1Frag*>(fx));
-        break;
-      }
-    }
+    if (Circle1Frag* parent = FirstCircle()) circle->InitFrom(*parent);
     frags.push_back(circle);
     ++counts.chanceCircle2;
   }
 }
 
 }  // namespace
+
+void TakeSlot(Flora0Frag* flora, int slot) {
+  flora->alive = true;
+  flora->slot = slot;
+  flora->time = Flora0Frag::anim[slot]->startFrame;
+  Flora0Frag::used[slot] = true;
+}
+
+Circle1Frag* FirstCircle() {
+  for (DemoFX* fx : frags) {
+    if (fx->type == 1) return static_cast<Circle1Frag*>(fx);
+  }
+  return nullptr;
+}
 
 void processFX(float dt) {
   FFT = MusicGetSpectrum();

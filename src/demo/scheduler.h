@@ -9,8 +9,18 @@ constexpr double BASS_LEVEL = 0.3;
 constexpr int MID_BAND = 17;  // a Flora0Frag when this band is above MID_LEVEL
 constexpr double MID_LEVEL = 0.1;
 
+class Circle1Frag;
+class Flora0Frag;
+
 // The spectrum of the current frame: 512 bands, or null without music.
 extern float* FFT;
+
+// Gives a mesh scene its slot as the mid rule does: alive, at the slot's
+// first animation frame, the slot marked used.
+void TakeSlot(Flora0Frag* flora, int slot);
+// The first circle ornament in the live list, which a new sprite follows;
+// null when there is none.
+Circle1Frag* FirstCircle();
 
 // One scheduler step; dt is the frame's delta time in seconds.
 void processFX(float dt);

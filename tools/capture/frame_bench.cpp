@@ -17,6 +17,7 @@
 #include <string>
 
 #include "capture.h"
+#include "demo/scheduler.h"
 #include "fx/circle1frag.h"
 #include "fx/circle2frag.h"
 #include "fx/demofx.h"
@@ -194,21 +195,12 @@ void TopUp() {
        ++slot) {
     if (Flora0Frag::used[slot]) continue;
     Flora0Frag* scene = new Flora0Frag;
-    scene->alive = true;
-    scene->slot = slot;
-    scene->time = Flora0Frag::anim[slot]->startFrame;
-    Flora0Frag::used[slot] = true;
+    TakeSlot(scene, slot);
     frags.push_front(scene);
     ++flora;
   }
   while (frags.size() < STRESS_EFFECTS) {
-    const Circle1Frag* parent = nullptr;
-    for (DemoFX* fx : frags) {
-      if (fx->type == 1) {
-        parent = static_cast<Circle1Frag*>(fx);
-        break;
-      }
-    }
+    const Circle1Frag* parent = FirstCircle();
     if (parent != nullptr && frags.size() % 2 == 0) {
       Circle2Frag* sprite = new Circle2Frag;
       sprite->InitFrom(*parent);
