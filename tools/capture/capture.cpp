@@ -65,16 +65,13 @@ bool MakeFolders(const std::string& path, std::string* error) {
 
 // Whether files can be made in the folder: one is made and removed.
 bool FolderWritable(const std::string& folder, std::string* error) {
-  std::string pattern = folder + "/.zarv-capture-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
-  if (fd < 0) {
-    *error = "cannot write in " + folder + ": " + std::strerror(errno);
+  std::string reason;
+  const std::string name = MakeTempFile(folder + "/.zarv-capture-XXXXXX", &reason);
+  if (name.empty()) {
+    *error = "cannot write in " + folder + ": " + reason;
     return false;
   }
-  close(fd);
-  unlink(name.data());
+  unlink(name.c_str());
   return true;
 }
 
@@ -90,7 +87,8 @@ std::map<long, std::vector<std::string>> PngTargets(const CaptureOptions& o, lon
   if (o.mode == CaptureOptions::Mode::STILLS) {
     for (double t : o.stills) {
       std::snprintf(name, sizeof name, "/still-%07.3f.png", t);
-      targets[std::lround(t * o.fps)].push_back(NamesOneFile(o) ? o.output : o.output + name);
+      // The frame a range starting at t would begin with.
+      targets[FirstFrameAt(t, o.fps)].push_back(NamesOneFile(o) ? o.output : o.output + name);
     }
     return targets;
   }

@@ -89,9 +89,11 @@ OptionTable Table(CaptureOptions* o, Given* g) {
   to.defaultText = "the show's end";
   table.rows.push_back(to);
   table.rows.push_back(Integer("--fps", "N", &o->fps, 1, MAX_FPS, "frames a second"));
-  Option still = Number("--still", "SECONDS", &g->still, 0.0, FOREVER,
-                        "write only the frame at this show time, as still-SSS.sss.png in the --output folder "
-                        "(default: here); may be given several times");
+  Option still = Number(
+      "--still", "SECONDS", &g->still, 0.0, FOREVER,
+      "write only the frame at this show time (the first at or after it, as a range from it begins), as "
+      "still-SSS.sss.png in the --output folder "
+      "(default: here); may be given several times");
   still.defaultText.clear();
   still.apply = [o](const std::string& value, std::string*) {
     o->stills.push_back(std::strtod(value.c_str(), nullptr));

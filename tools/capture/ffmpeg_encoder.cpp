@@ -38,28 +38,6 @@ std::string Number(double value) {
   return text;
 }
 
-std::string TempFolder() {
-  const char* tmp = std::getenv("TMPDIR");
-  return tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-}
-
-// Creates a fresh file from a mkstemp pattern; empty with *error set when impossible.
-std::string MakeTemp(const std::string& pattern, std::string* error) {
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
-  if (fd < 0) {
-    *error = std::strerror(errno);
-    return "";
-  }
-  // mkstemp makes the file private; the video gets the usual permissions.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  close(fd);
-  return name.data();
-}
-
 // Writes all of data to fd; false on an error other than an interruption.
 bool WriteAll(int fd, const unsigned char* data, size_t left) {
   while (left > 0) {
@@ -153,7 +131,7 @@ bool FfmpegEncoder::Reserve(const Settings& s, std::string* error) {
     return false;
   }
   std::string reason;
-  partial = MakeTemp(FolderOf(s.output) + "/." + BaseName(s.output) + ".part-XXXXXX", &reason);
+  partial = MakeTempFile(FolderOf(s.output) + "/." + BaseName(s.output) + ".part-XXXXXX", &reason);
   if (partial.empty()) {
     *error = "cannot write " + s.output + ": " + reason;
     return false;
@@ -166,7 +144,7 @@ bool FfmpegEncoder::Reserve(const Settings& s, std::string* error) {
 
 bool FfmpegEncoder::Start(std::string* error) {
   std::string reason;
-  errorsFile = MakeTemp(TempFolder() + "/zarv-capture-ffmpeg-XXXXXX", &reason);
+  errorsFile = MakeTempFile(TempFolder() + "/zarv-capture-ffmpeg-XXXXXX", &reason);
   if (errorsFile.empty()) {
     *error = "cannot make a file for ffmpeg's messages in " + TempFolder() + ": " + reason;
     return false;

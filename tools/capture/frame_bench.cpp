@@ -23,6 +23,7 @@
 #include "fx/demofx.h"
 #include "fx/flora0frag.h"
 #include "offline_show.h"
+#include "paths.h"
 #include "platform/platform.h"
 
 namespace {
@@ -70,16 +71,13 @@ FrameTimes TimeFrames(long frames, Step step) {
   return TimeFrames(frames, step, [](long) {});
 }
 
+// A fresh name in the temporary folder, ending in suffix; empty when none can be made.
 std::string TempFile(const std::string& suffix) {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zarv-bench-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = mkstemp(name.data());
-  if (fd < 0) return "";
-  close(fd);
-  unlink(name.data());
-  return name.data() + suffix;
+  std::string reason;
+  const std::string name = MakeTempFile(TempFolder() + "/zarv-bench-XXXXXX", &reason);
+  if (name.empty()) return "";
+  unlink(name.c_str());
+  return name + suffix;
 }
 
 // The capture pipeline over frames [first, end): each frame handed to ffmpeg

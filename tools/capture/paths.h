@@ -1,5 +1,6 @@
 // The capture tool's one reading of file paths: the folder a path is in, its
-// last component and its extension, and a path made absolute.
+// last component and its extension, and a path made absolute; and its one
+// way of making temporary files.
 #pragma once
 
 #include <string>
@@ -14,3 +15,9 @@ std::string BaseName(const std::string& path);
 std::string ExtensionOf(const std::string& path);
 // path joined to the working directory unless it starts with a slash.
 std::string Absolute(const std::string& path);
+// The folder for temporary files: $TMPDIR, else /tmp.
+std::string TempFolder();
+// Creates a fresh, empty file from a mkstemp pattern (ending in XXXXXX),
+// with the permissions the umask gives new files; its name, or empty with
+// the reason in *error.
+std::string MakeTempFile(const std::string& pattern, std::string* error);
