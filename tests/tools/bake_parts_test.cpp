@@ -9,6 +9,7 @@
 #include "anim/animator.h"
 #include "assets/texture.h"
 #include "bake.h"
+#include "baked_png.h"
 #include "dsp.h"
 #include "flora_motion.h"
 #include "mastering.h"

@@ -17,7 +17,6 @@
 #include "icon.h"
 #include "mastering.h"
 #include "mp3_encoder.h"
-#include "png/png_writer.h"
 #include "score.h"
 #include "sprites.h"
 
@@ -67,13 +66,4 @@ bool BakeShow(const std::string& showDir, const BakeOptions& options) {
     std::printf("zarv-bake: baked into %s in %.1f s\n", showDir.c_str(), took.count());
   }
   return ok && musicOk;
-}
-
-bool WriteBakedPng(const std::string& path, int width, int height, std::vector<unsigned char> pixels) {
-  PngImage image = PngImage8(width, height, PNG_COLOR_TYPE_RGB_ALPHA, std::move(pixels));
-  image.compression = 9;
-  std::string error;
-  if (WritePng(path, image, &error)) return true;
-  std::fprintf(stderr, "zarv-bake: cannot write \"%s\": %s\n", path.c_str(), error.c_str());
-  return false;
 }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 struct BakeOptions {
   std::string fontPath;  // TrueType file of the bitmap font
@@ -15,7 +14,3 @@ struct BakeOptions {
 // showDir must exist; data/ is created in it. False (with a message on
 // stderr) if any file could not be made.
 bool BakeShow(const std::string& showDir, const BakeOptions& options);
-
-// Writes width x height RGBA pixels (top row first) as a PNG at the highest
-// compression; false with a message on stderr.
-bool WriteBakedPng(const std::string& path, int width, int height, std::vector<unsigned char> pixels);

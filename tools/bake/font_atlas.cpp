@@ -12,7 +12,7 @@
 #include <fstream>
 #include <vector>
 
-#include "bake.h"
+#include "baked_png.h"
 
 namespace {
 

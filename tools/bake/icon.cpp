@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "bake.h"
+#include "baked_png.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "bake.h"
+#include "baked_png.h"
 
 namespace {
 
