@@ -2,11 +2,10 @@
 // directory, a null sink, the native protocol on its own socket) that this
 // test process's clients (SDL's pulseaudio driver, pactl, libpulse) talk to
 // while it lives. Killed and cleaned up by the destructor, and by the kernel
-// if the test process dies first.
+// if the test process dies first (child_process.h).
 #pragma once
 
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +15,8 @@
 #include <fstream>
 #include <string>
 #include <thread>
+
+#include "support/child_process.h"
 
 class PulseDaemon {
  public:
@@ -29,16 +30,13 @@ class PulseDaemon {
     const std::string sink =
         std::string("module-null-sink sink_name=") + SINK + " format=float32le rate=44100";
     std::ofstream(dir + "/client.conf") << "autospawn = no\n";
-    pid = fork();
-    if (pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-      setenv("HOME", dir.c_str(), 1);
-      if (!freopen((dir + "/daemon.log").c_str(), "w", stderr)) _exit(126);
-      execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no", "--exit-idle-time=-1",
-             "--log-target=stderr", "-L", native.c_str(), "-L", sink.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
+    pid = StartChild({"pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no", "--exit-idle-time=-1",
+                      "--log-target=stderr", "-L", native, "-L", sink},
+                     [&] {
+                       setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+                       setenv("HOME", dir.c_str(), 1);
+                       if (!freopen((dir + "/daemon.log").c_str(), "w", stderr)) _exit(126);
+                     });
     setenv("PULSE_SERVER", ("unix:" + dir + "/native").c_str(), 1);
     setenv("PULSE_CLIENTCONFIG", (dir + "/client.conf").c_str(), 1);
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);

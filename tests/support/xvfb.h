@@ -1,6 +1,6 @@
 // Test helpers for the real window and the real binary: a private Xvfb
-// server of a chosen screen size, child processes with their own
-// environment, and xdotool queries against that server.
+// server of a chosen screen size and xdotool queries against that server
+// (the programs under test start as child processes, child_process.h).
 #pragma once
 
 #include <signal.h>
@@ -14,6 +14,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/child_process.h"
 
 class XvfbServer {
  public:
@@ -48,15 +50,9 @@ class XvfbServer {
   bool Start(int number, const std::string& screen) {
     int fds[2];
     if (pipe(fds) != 0) return false;
-    pid = fork();
-    if (pid == 0) {
-      close(fds[0]);
-      const std::string name = ":" + std::to_string(number);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", name.c_str(), "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-             "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-      _exit(127);
-    }
+    pid = StartChild({"Xvfb", ":" + std::to_string(number), "-displayfd", std::to_string(fds[1]), "-screen",
+                      "0", screen, "-nolisten", "tcp", "-noreset"},
+                     [&] { close(fds[0]); });
     close(fds[1]);
     // Xvfb may write the number and its newline separately, and dies if the
     // pipe is closed before the newline: read up to it.
@@ -87,58 +83,6 @@ class XvfbServer {
     }
     pid = -1;
   }
-};
-
-// A child process: program with argv, in directory dir, with DISPLAY set
-// (or removed when display is empty), stdout and stderr to files in dir.
-class ChildProcess {
- public:
-  ChildProcess(const std::vector<std::string>& argv, const std::string& dir, const std::string& display) {
-    pid = fork();
-    if (pid == 0) {
-      if (chdir(dir.c_str()) != 0) _exit(126);
-      if (display.empty()) {
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_DISPLAY");
-      } else {
-        setenv("DISPLAY", display.c_str(), 1);
-      }
-      if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(126);
-      std::vector<char*> args;
-      for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-      args.push_back(nullptr);
-      execv(args[0], args.data());
-      _exit(127);
-    }
-  }
-  ~ChildProcess() {
-    if (pid > 0 && !exited) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-  }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-
-  // Waits up to seconds; the exit status, or -1 if still running or killed by a signal.
-  int Wait(double seconds) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!exited) {
-      int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        exited = true;
-        exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        break;
-      }
-      if (std::chrono::steady_clock::now() > end) return -1;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return exitStatus;
-  }
-
-  pid_t pid = -1;
-  bool exited = false;
-  int exitStatus = -1;
 };
 
 // Output of a shell command run against display, trailing newline removed.

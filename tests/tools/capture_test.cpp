@@ -31,6 +31,7 @@
 #include "paths.h"
 #include "platform/offscreen_window.h"
 #include "platform/platform.h"
+#include "support/child_process.h"
 #include "support/command.h"
 #include "support/scratch_dir.h"
 #include "support/show_files.h"
@@ -364,13 +365,8 @@ bool PartialVideoStarted() {
 }
 
 TEST_F(CaptureTool, InterruptedVideoExitsWith130AndLeavesNothing) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::freopen("capture.err", "w", stderr);
-    execl(CAPTURE.c_str(), "zarv-capture", "--show-dir", dir.path.c_str(), "--fps", "10", "--output",
-          "clip.mp4", nullptr);
-    _exit(127);
-  }
+  const pid_t pid = StartChild({CAPTURE, "--show-dir", dir.path, "--fps", "10", "--output", "clip.mp4"},
+                               [] { std::freopen("capture.err", "w", stderr); });
   ASSERT_GT(pid, 0);
   // Interrupted mid-run: after ffmpeg has started writing (a minute is far
   // more than it needs, and only guards against a hang).
