@@ -2,7 +2,6 @@
 // every colour type and bit depth, short mp3 files of the three MPEG versions,
 // and short WAV, FLAC, Ogg Vorbis, Opus and mp3 files for the track reader.
 //   zarv-fuzz-seeds PNG_DIR MP3_DIR TRACK_DIR
-#include <lame/lame.h>
 #include <sndfile.h>
 
 #include <cmath>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "mp3/mp3_writer.h"
 #include "png/png_writer.h"
 
 namespace {
@@ -61,43 +61,18 @@ struct Mp3Kind {
 };
 
 bool WriteMp3(const std::string& name, const Mp3Kind& kind) {
-  lame_global_flags* lame = lame_init();
-  if (lame == nullptr) return false;
-  lame_set_in_samplerate(lame, kind.rate);
-  lame_set_out_samplerate(lame, kind.rate);
-  lame_set_num_channels(lame, kind.channels);
-  lame_set_mode(lame, kind.channels == 1 ? MONO : JOINT_STEREO);
-  if (kind.kbps > 0) {
-    lame_set_VBR(lame, vbr_off);
-    lame_set_brate(lame, kind.kbps);
-  } else {
-    lame_set_VBR(lame, vbr_default);
-    lame_set_bWriteVbrTag(lame, 1);
-  }
-  bool ok = lame_init_params(lame) >= 0;
   const int frames = static_cast<int>(kind.seconds * kind.rate);
-  std::vector<short> left(static_cast<size_t>(frames));
-  std::vector<short> right(static_cast<size_t>(frames));
+  std::vector<float> left(static_cast<size_t>(frames));
+  std::vector<float> right(kind.channels == 2 ? static_cast<size_t>(frames) : 0);
   for (int n = 0; n < frames; ++n) {
-    left[n] = static_cast<short>(12000.0 * std::sin(n * 0.05) + 3000.0 * std::sin(n * 0.9));
-    right[n] = static_cast<short>(9000.0 * std::sin(n * 0.013));
+    left[n] = static_cast<float>(0.37 * std::sin(n * 0.05) + 0.09 * std::sin(n * 0.9));
+    if (!right.empty()) right[n] = static_cast<float>(0.27 * std::sin(n * 0.013));
   }
-  std::vector<unsigned char> out(static_cast<size_t>(frames) * 5 / 4 + 7200);
-  FILE* file = ok ? std::fopen(name.c_str(), "w+b") : nullptr;
-  ok = file != nullptr;
-  if (ok) {
-    const int bytes =
-        lame_encode_buffer(lame, left.data(), right.data(), frames, out.data(), static_cast<int>(out.size()));
-    ok = bytes >= 0 && std::fwrite(out.data(), 1, bytes, file) == static_cast<size_t>(bytes);
-  }
-  if (ok) {
-    const int bytes = lame_encode_flush(lame, out.data(), static_cast<int>(out.size()));
-    ok = bytes >= 0 && std::fwrite(out.data(), 1, bytes, file) == static_cast<size_t>(bytes);
-  }
-  if (ok && kind.kbps == 0) lame_mp3_tags_fid(lame, file);
-  if (file != nullptr) ok = std::fclose(file) == 0 && ok;
-  lame_close(lame);
-  return ok;
+  Mp3Settings settings;
+  settings.rate = kind.rate;
+  settings.kbps = kind.kbps;
+  settings.infoFrame = kind.kbps == 0 ? Mp3Settings::InfoFrame::FILLED : Mp3Settings::InfoFrame::BLANK;
+  return WriteMp3(name, left, right, settings);
 }
 
 // The mp3 file behind an ID3v2.3 tag naming its artist and title, so that

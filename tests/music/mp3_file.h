@@ -1,13 +1,13 @@
-// Test helper: mp3 files made on the spot with LAME (44100 Hz stereo), and
+// Test helper: mp3 files made on the spot (44100 Hz stereo), and
 // the signals that go into them.
 #pragma once
-
-#include <lame/lame.h>
 
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "mp3/mp3_writer.h"
 
 constexpr int TEST_RATE = 44100;
 
@@ -29,37 +29,18 @@ inline std::vector<float> Then(std::vector<float> a, const std::vector<float>& b
   return a;
 }
 
-// Encodes left/right (-1..1, equal lengths) as a CBR mp3, with a LAME info
-// tag (so that decoders drop the encoder's delay and padding) unless told
-// otherwise. False on failure.
+// Encodes left/right (-1..1, equal lengths) as a CBR mp3, with LAME's info
+// frame filled in (so that decoders drop the encoder's delay and padding)
+// unless told to leave it out. False on failure.
 inline bool WriteMp3(const std::string& name, const std::vector<float>& left, const std::vector<float>& right,
                      int kbps = 320, bool infoTag = true) {
-  lame_global_flags* lame = lame_init();
-  if (lame == nullptr) return false;
-  lame_set_in_samplerate(lame, TEST_RATE);
-  lame_set_out_samplerate(lame, TEST_RATE);
-  lame_set_num_channels(lame, 2);
-  lame_set_mode(lame, STEREO);
-  lame_set_brate(lame, kbps);
-  lame_set_quality(lame, 2);
-  lame_set_bWriteVbrTag(lame, infoTag ? 1 : 0);
-  bool ok = lame_init_params(lame) >= 0;
-  FILE* file = ok ? std::fopen(name.c_str(), "w+b") : nullptr;
-  ok = file != nullptr;
-  std::vector<unsigned char> buffer(left.size() * 5 / 4 + 7200);
-  if (ok) {
-    int bytes = lame_encode_buffer_ieee_float(lame, left.data(), right.data(), static_cast<int>(left.size()),
-                                              buffer.data(), static_cast<int>(buffer.size()));
-    ok = bytes >= 0 && std::fwrite(buffer.data(), 1, bytes, file) == static_cast<size_t>(bytes);
-  }
-  if (ok) {
-    int bytes = lame_encode_flush(lame, buffer.data(), static_cast<int>(buffer.size()));
-    ok = bytes >= 0 && std::fwrite(buffer.data(), 1, bytes, file) == static_cast<size_t>(bytes);
-  }
-  if (ok && infoTag) lame_mp3_tags_fid(lame, file);
-  if (file != nullptr) ok = std::fclose(file) == 0 && ok;
-  lame_close(lame);
-  return ok;
+  Mp3Settings settings;
+  settings.rate = TEST_RATE;
+  settings.kbps = kbps;
+  settings.quality = 2;
+  settings.jointStereo = false;
+  settings.infoFrame = infoTag ? Mp3Settings::InfoFrame::FILLED : Mp3Settings::InfoFrame::NONE;
+  return WriteMp3(name, left, right, settings);
 }
 
 // The same signal on both channels.

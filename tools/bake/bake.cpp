@@ -16,7 +16,7 @@
 #include "font_atlas.h"
 #include "icon.h"
 #include "mastering.h"
-#include "mp3_encoder.h"
+#include "mp3/mp3_writer.h"
 #include "score.h"
 #include "sprites.h"
 
@@ -30,7 +30,11 @@ bool BakeMusic(const std::string& path, bool verbose) {
   Stereo music = RenderMusic();
   Master(music, 139.0, 147.5, TARGET_LUFS, CEILING);
   if (verbose) std::printf("zarv-bake: murel.mp3 at %.1f LUFS\n", IntegratedLoudness(music));
-  return WriteMp3(path, music);
+  // 192 kbit/s, joint stereo, the info frame left blank as the soundtrack has always had it.
+  std::string error;
+  if (WriteMp3(path, music.left, music.right, Mp3Settings{}, &error)) return true;
+  std::fprintf(stderr, "zarv-bake: %s\n", error.c_str());
+  return false;
 }
 
 bool BakeFlora(const std::string& dataDir, bool verbose) {
