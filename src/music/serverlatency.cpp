@@ -21,27 +21,21 @@ constexpr int ITERATIONS = 8;
 
 bool ServerLatency::Start() {
   Stop();
-  loop = pa_mainloop_new();
-  if (loop == nullptr) return false;
-  context = pa_context_new(pa_mainloop_get_api(loop), "zarv");
-  if (context == nullptr || pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-    Stop();
-    return false;
-  }
-  return true;
+  return server.Open();
 }
 
 void ServerLatency::Poll(int64_t nowNs) {
-  if (loop == nullptr) return;
+  if (server.loop == nullptr) return;
   for (int i = 0; i < ITERATIONS; ++i) {
-    if (pa_mainloop_iterate(loop, 0, nullptr) <= 0) break;
+    if (pa_mainloop_iterate(server.loop, 0, nullptr) <= 0) break;
   }
   if (asking != nullptr && pa_operation_get_state(asking) != PA_OPERATION_RUNNING) {
     pa_operation_unref(asking);
     asking = nullptr;
   }
-  if (asking != nullptr || nowNs < nextAskNs || pa_context_get_state(context) != PA_CONTEXT_READY) return;
-  asking = pa_context_get_sink_input_info_list(context, OnSinkInput, this);
+  if (asking != nullptr || nowNs < nextAskNs || pa_context_get_state(server.context) != PA_CONTEXT_READY)
+    return;
+  asking = pa_context_get_sink_input_info_list(server.context, OnSinkInput, this);
   nextAskNs = nowNs + ASK_EVERY_NS;
 }
 
@@ -74,15 +68,7 @@ void ServerLatency::Stop() {
     pa_operation_unref(asking);
     asking = nullptr;
   }
-  if (context != nullptr) {
-    pa_context_disconnect(context);
-    pa_context_unref(context);
-    context = nullptr;
-  }
-  if (loop != nullptr) {
-    pa_mainloop_free(loop);
-    loop = nullptr;
-  }
+  server.Close();
   nextAskNs = 0;
   replies.Clear();
 }

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "music/pulseconnection.h"
+
 struct pa_context;
 struct pa_mainloop;
 struct pa_operation;
@@ -47,8 +49,7 @@ class ServerLatency {
 
   static void OnSinkInput(pa_context* context, const pa_sink_input_info* input, int last, void* self);
 
-  pa_mainloop* loop = nullptr;
-  pa_context* context = nullptr;
+  PulseConnection server;
   pa_operation* asking = nullptr;
   int64_t nextAskNs = 0;
   LatestMedian replies;

@@ -11,36 +11,29 @@
 #include <algorithm>
 #include <chrono>
 
+#include "music/pulseconnection.h"
+
 namespace {
 
 constexpr auto CONNECT_TIMEOUT = std::chrono::seconds(5);
 constexpr int POLL_MICROS = 50000;
 
 struct Query {
-  pa_mainloop* loop = nullptr;
-  pa_context* context = nullptr;
+  PulseConnection server;
   std::chrono::steady_clock::time_point deadline;
   std::string defaultSink;
   SourceList* list = nullptr;
-
-  ~Query() {
-    if (context != nullptr) {
-      pa_context_disconnect(context);
-      pa_context_unref(context);
-    }
-    if (loop != nullptr) pa_mainloop_free(loop);
-  }
 
   // Runs the loop until done says so; false at the deadline or when the
   // connection fails.
   template <typename Done>
   bool RunUntil(Done done) {
     while (!done()) {
-      const pa_context_state_t state = pa_context_get_state(context);
+      const pa_context_state_t state = pa_context_get_state(server.context);
       if (!PA_CONTEXT_IS_GOOD(state) || std::chrono::steady_clock::now() > deadline) return false;
       // A bounded wait, so the deadline is seen even when nothing comes.
-      if (pa_mainloop_prepare(loop, POLL_MICROS) < 0 || pa_mainloop_poll(loop) < 0 ||
-          pa_mainloop_dispatch(loop) < 0)
+      if (pa_mainloop_prepare(server.loop, POLL_MICROS) < 0 || pa_mainloop_poll(server.loop) < 0 ||
+          pa_mainloop_dispatch(server.loop) < 0)
         return false;
     }
     return true;
@@ -92,26 +85,22 @@ bool ListSources(SourceList* list, std::string* reason) {
   Query query;
   query.list = list;
   query.deadline = std::chrono::steady_clock::now() + CONNECT_TIMEOUT;
-  query.loop = pa_mainloop_new();
-  if (query.loop != nullptr) query.context = pa_context_new(pa_mainloop_get_api(query.loop), "zarv");
-  const bool connected =
-      query.context != nullptr &&
-      pa_context_connect(query.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
-      query.RunUntil([&] { return pa_context_get_state(query.context) == PA_CONTEXT_READY; });
+  pa_context*& context = query.server.context;
+  const bool connected = query.server.Open() &&
+                         query.RunUntil([&] { return pa_context_get_state(context) == PA_CONTEXT_READY; });
   if (!connected) {
-    const int error = query.context != nullptr ? pa_context_errno(query.context) : PA_ERR_INTERNAL;
+    const int error = context != nullptr ? pa_context_errno(context) : PA_ERR_CONNECTIONREFUSED;
     *reason = std::string("cannot reach the audio server (") + pa_strerror(error) +
               "); `pactl info` tells whether PulseAudio or PipeWire's PulseAudio service is running";
     return false;
   }
-  bool answered = query.Wait(pa_context_get_server_info(query.context, OnServer, &query));
+  bool answered = query.Wait(pa_context_get_server_info(context, OnServer, &query));
   if (answered && !query.defaultSink.empty())
-    answered = query.Wait(
-        pa_context_get_sink_info_by_name(query.context, query.defaultSink.c_str(), OnSink, &query));
-  if (answered) answered = query.Wait(pa_context_get_source_info_list(query.context, OnSource, &query));
+    answered =
+        query.Wait(pa_context_get_sink_info_by_name(context, query.defaultSink.c_str(), OnSink, &query));
+  if (answered) answered = query.Wait(pa_context_get_source_info_list(context, OnSource, &query));
   if (!answered) {
-    *reason =
-        std::string("the audio server did not answer (") + pa_strerror(pa_context_errno(query.context)) + ")";
+    *reason = std::string("the audio server did not answer (") + pa_strerror(pa_context_errno(context)) + ")";
     return false;
   }
   return true;

@@ -42,7 +42,7 @@ struct ListenerReplies {
       l.missing = true;
     } else if (sink != l.defaultSink || l.stream == nullptr) {
       l.defaultSink = sink;
-      l.Ask(pa_context_get_sink_info_by_name(l.context, sink.c_str(), OnSink, self));
+      l.Ask(pa_context_get_sink_info_by_name(l.server.context, sink.c_str(), OnSink, self));
     }
   }
   static void OnSink(pa_context*, const pa_sink_info* info, int last, void* self) {
@@ -87,10 +87,7 @@ void SourceListener::Stop() {
 }
 
 void SourceListener::Connect(int64_t nowNs) {
-  loop = pa_mainloop_new();
-  if (loop != nullptr) context = pa_context_new(pa_mainloop_get_api(loop), "zarv");
-  if (context == nullptr || pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-    Lose("cannot reach the audio server", nowNs);
+  if (!server.Open()) Lose("cannot reach the audio server", nowNs);
 }
 
 void SourceListener::Disconnect() {
@@ -100,15 +97,7 @@ void SourceListener::Disconnect() {
   }
   asking.clear();
   CloseStream();
-  if (context != nullptr) {
-    pa_context_disconnect(context);
-    pa_context_unref(context);
-    context = nullptr;
-  }
-  if (loop != nullptr) {
-    pa_mainloop_free(loop);
-    loop = nullptr;
-  }
+  server.Close();
   resolving = false;
   missing = false;
   defaultChanged = false;
@@ -132,7 +121,7 @@ void SourceListener::Ask(pa_operation* operation) {
 void SourceListener::Listen(const std::string& name, uint32_t sinkIndex) {
   CloseStream();
   const pa_sample_spec spec = {PA_SAMPLE_FLOAT32NE, RATE, 1};
-  stream = pa_stream_new(context, "zarv listening", &spec, nullptr);
+  stream = pa_stream_new(server.context, "zarv listening", &spec, nullptr);
   if (stream == nullptr) return;
   const uint32_t any = static_cast<uint32_t>(-1);
   const pa_buffer_attr attr = {BACKLOG_FRAMES * sizeof(float), any, any, any,
@@ -156,10 +145,10 @@ void SourceListener::CloseStream() {
 }
 
 void SourceListener::Poll(int64_t nowNs) {
-  if (context == nullptr) {
+  if (server.context == nullptr) {
     if (nowNs < retryAtNs) return;
     Connect(nowNs);
-    if (context == nullptr) return;
+    if (server.context == nullptr) return;
   }
   const int64_t drained = Pump();
   asking.erase(std::remove_if(asking.begin(), asking.end(),
@@ -170,9 +159,10 @@ void SourceListener::Poll(int64_t nowNs) {
                               }),
                asking.end());
 
-  const pa_context_state_t state = pa_context_get_state(context);
+  const pa_context_state_t state = pa_context_get_state(server.context);
   if (!PA_CONTEXT_IS_GOOD(state)) {
-    Lose(std::string("the audio server went away (") + pa_strerror(pa_context_errno(context)) + ")", nowNs);
+    Lose(std::string("the audio server went away (") + pa_strerror(pa_context_errno(server.context)) + ")",
+         nowNs);
     return;
   }
   if (state != PA_CONTEXT_READY) return;
@@ -188,16 +178,17 @@ void SourceListener::Poll(int64_t nowNs) {
   if (!resolving) {
     resolving = true;
     if (wanted.empty()) {
-      pa_context_set_subscribe_callback(context, ListenerReplies::OnEvent, this);
-      Ask(pa_context_subscribe(context, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr));
-      Ask(pa_context_get_server_info(context, ListenerReplies::OnServer, this));
+      pa_context_set_subscribe_callback(server.context, ListenerReplies::OnEvent, this);
+      Ask(pa_context_subscribe(server.context, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr));
+      Ask(pa_context_get_server_info(server.context, ListenerReplies::OnServer, this));
     } else {
-      Ask(pa_context_get_source_info_by_name(context, wanted.c_str(), ListenerReplies::OnSource, this));
+      Ask(pa_context_get_source_info_by_name(server.context, wanted.c_str(), ListenerReplies::OnSource,
+                                             this));
     }
   }
   if (defaultChanged) {
     defaultChanged = false;
-    Ask(pa_context_get_server_info(context, ListenerReplies::OnServer, this));
+    Ask(pa_context_get_server_info(server.context, ListenerReplies::OnServer, this));
   }
   if (stream == nullptr) return;
 
@@ -208,7 +199,7 @@ void SourceListener::Poll(int64_t nowNs) {
   }
   if (streamState != PA_STREAM_READY) return;
   if (monitorOf != PA_INVALID_INDEX && nowNs >= nextLatencyAskNs) {
-    Ask(pa_context_get_sink_info_by_index(context, monitorOf, ListenerReplies::OnLatency, this));
+    Ask(pa_context_get_sink_info_by_index(server.context, monitorOf, ListenerReplies::OnLatency, this));
     nextLatencyAskNs = nowNs + ASK_LATENCY_EVERY_NS;
   }
   if (drained == 0) return;
@@ -224,7 +215,7 @@ void SourceListener::Poll(int64_t nowNs) {
 int64_t SourceListener::Pump() {
   int64_t drained = 0;
   for (int i = 0; i < MOST_ITERATIONS; ++i) {
-    const int dispatched = pa_mainloop_iterate(loop, 0, nullptr);
+    const int dispatched = pa_mainloop_iterate(server.loop, 0, nullptr);
     if (stream != nullptr && pa_stream_get_state(stream) == PA_STREAM_READY) drained += Drain();
     if (dispatched <= 0) break;
   }

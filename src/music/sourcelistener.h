@@ -12,10 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "music/pulseconnection.h"
 #include "music/serverlatency.h"
 
-struct pa_context;
-struct pa_mainloop;
 struct pa_operation;
 struct pa_stream;
 
@@ -82,8 +81,7 @@ class SourceListener {
   bool lost = false;   // listening stopped and was said to have
   int64_t retryAtNs = 0;
 
-  pa_mainloop* loop = nullptr;
-  pa_context* context = nullptr;
+  PulseConnection server;
   pa_stream* stream = nullptr;
   std::vector<pa_operation*> asking;
   bool resolving = false;  // the source has been asked for on this connection

@@ -87,6 +87,68 @@ double SinkLatency(const PulseDaemon& daemon) {
 double fakeNow = 0.0;
 double FakeClock() { return fakeNow; }
 
+// When the sink plays each click (a burst above 0.2, clicks at least a
+// quarter of a second apart), from a recording of its monitor on a thread of
+// its own, up to a number of clicks. The monitor hands over a sample when the
+// sink renders it, which is the sink's latency before the sink plays it; the
+// recording's own latency says when it was rendered.
+class PlayedClicks {
+ public:
+  PlayedClicks(const PulseDaemon& daemon, size_t most) : daemon(daemon), most(most) {}
+  ~PlayedClicks() { Stop(); }
+
+  // False, with the reason, when the recording cannot start.
+  bool Start(std::string* error) {
+    pa_sample_spec spec = {PA_SAMPLE_FLOAT32LE, TEST_RATE, 1};
+    const uint32_t any = static_cast<uint32_t>(-1);
+    pa_buffer_attr attr = {any, any, any, any, CHUNK * sizeof(float)};
+    int code = 0;
+    const std::string monitor = std::string(PulseDaemon::SINK) + ".monitor";
+    recorder = pa_simple_new(nullptr, "zarv-test", PA_STREAM_RECORD, monitor.c_str(), "monitor", &spec,
+                             nullptr, &attr, &code);
+    if (recorder == nullptr) {
+      *error = pa_strerror(code);
+      return false;
+    }
+    thread = std::thread([this] { Record(); });
+    return true;
+  }
+  // Clicks heard so far.
+  size_t Count() const { return count; }
+  // Ends the recording; at holds every click heard.
+  void Stop() {
+    recording = false;
+    if (thread.joinable()) thread.join();
+    if (recorder != nullptr) pa_simple_free(recorder);
+    recorder = nullptr;
+  }
+
+  std::vector<double> at;  // when each click played, on Seconds()
+
+ private:
+  void Record() {
+    float chunk[CHUNK];
+    int64_t frame = 0, lastClick = -TEST_RATE;
+    while (recording && count < most && pa_simple_read(recorder, chunk, sizeof chunk, nullptr) == 0) {
+      const double now = Seconds();
+      const double latency = pa_simple_get_latency(recorder, nullptr) * 1e-6;
+      for (int i = 0; i < CHUNK; ++i, ++frame) {
+        if (std::fabs(chunk[i]) <= 0.2f || frame - lastClick < TEST_RATE / 4) continue;
+        lastClick = frame;
+        at.push_back(now - latency - (CHUNK - i) / double(TEST_RATE) + SinkLatency(daemon));
+        ++count;
+      }
+    }
+  }
+
+  const PulseDaemon& daemon;
+  const size_t most;
+  pa_simple* recorder = nullptr;
+  std::thread thread;
+  std::atomic<bool> recording{true};
+  std::atomic<size_t> count{0};
+};
+
 }  // namespace
 
 TEST_F(MusicOnPulse, TheServerPlaysTheStreamInItsOwnFormat) {
@@ -117,45 +179,21 @@ TEST_F(MusicOnPulse, TheAnalysedFrameIsTheFrameTheSinkPlays) {
   std::vector<int64_t> clicks = ClickFrames("clicks.mp3");
   ASSERT_EQ(clicks.size(), static_cast<size_t>(CLICKS));
 
-  // What the sink plays, from its monitor. The monitor hands over a sample
-  // when the sink renders it, which is the sink's latency before the sink
-  // plays it; the recording's own latency says when it was rendered.
-  pa_sample_spec spec = {PA_SAMPLE_FLOAT32LE, TEST_RATE, 1};
-  const uint32_t any = static_cast<uint32_t>(-1);
-  pa_buffer_attr attr = {any, any, any, any, CHUNK * sizeof(float)};
-  int error = 0;
-  const std::string monitor = std::string(PulseDaemon::SINK) + ".monitor";
-  pa_simple* recorder = pa_simple_new(nullptr, "zarv-test", PA_STREAM_RECORD, monitor.c_str(), "monitor",
-                                      &spec, nullptr, &attr, &error);
-  ASSERT_NE(recorder, nullptr) << pa_strerror(error);
-  std::vector<double> playedAt;  // one per click
-  std::atomic<bool> recording{true};
-  std::thread listener([&] {
-    float chunk[CHUNK];
-    while (recording && playedAt.size() < clicks.size() &&
-           pa_simple_read(recorder, chunk, sizeof chunk, nullptr) == 0) {
-      const double now = Seconds();
-      const double latency = pa_simple_get_latency(recorder, nullptr) * 1e-6;
-      for (int i = 0; i < CHUNK; ++i) {
-        const double renderedAt = now - latency - (CHUNK - i) / double(TEST_RATE);
-        if (std::fabs(chunk[i]) > 0.2f && (playedAt.empty() || renderedAt - playedAt.back() > 0.25))
-          playedAt.push_back(renderedAt + SinkLatency(daemon));
-      }
-    }
-  });
+  PlayedClicks played(daemon, clicks.size());
+  std::string error;
+  ASSERT_TRUE(played.Start(&error)) << error;
 
   // The position whose window the spectrum analyses, sampled every half millisecond.
   ASSERT_TRUE(MusicInit("clicks.mp3"));
   std::vector<std::pair<double, double>> positions;  // (time, position)
-  for (double end = Seconds() + 12; Seconds() < end && playedAt.size() < clicks.size();) {
+  for (double end = Seconds() + 12; Seconds() < end && played.Count() < clicks.size();) {
     positions.emplace_back(Seconds(), MusicPosition());
     std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
   for (double end = Seconds() + 0.2; Seconds() < end;) positions.emplace_back(Seconds(), MusicPosition());
-  recording = false;
   MusicDone();
-  listener.join();
-  pa_simple_free(recorder);
+  played.Stop();
+  const std::vector<double>& playedAt = played.at;
   ASSERT_EQ(playedAt.size(), clicks.size());
 
   // A single click carries the measurement's own jitter (the monitor hands
@@ -241,34 +279,12 @@ TEST_F(Listening, TheAnalysedWindowReachesEachClickWhenTheSinkPlaysIt) {
   for (int click = 0; click < CLICKS; ++click)
     clickTrack = Then(Then(clickTrack, Sine(BandHz(CLICK_BAND), 0.8, 0.15)), Sine(0.0, 0.0, 0.35));
 
-  // When the sink plays each click, from the test's own recording of its
-  // monitor, as in the playback check above.
-  pa_sample_spec spec = {PA_SAMPLE_FLOAT32LE, TEST_RATE, 1};
-  const uint32_t any = static_cast<uint32_t>(-1);
-  pa_buffer_attr attr = {any, any, any, any, CHUNK * sizeof(float)};
-  int error = 0;
-  const std::string monitor = std::string(PulseDaemon::SINK) + ".monitor";
-  pa_simple* recorder = pa_simple_new(nullptr, "zarv-test", PA_STREAM_RECORD, monitor.c_str(), "monitor",
-                                      &spec, nullptr, &attr, &error);
-  ASSERT_NE(recorder, nullptr) << pa_strerror(error);
-  std::vector<double> playedAt;
-  std::atomic<bool> recording{true};
-  std::thread listener([&] {
-    float chunk[CHUNK];
-    int64_t frame = 0, lastClick = -TEST_RATE;
-    while (recording && pa_simple_read(recorder, chunk, sizeof chunk, nullptr) == 0) {
-      const double now = Seconds();
-      const double latency = pa_simple_get_latency(recorder, nullptr) * 1e-6;
-      for (int i = 0; i < CHUNK; ++i, ++frame) {
-        if (std::fabs(chunk[i]) <= 0.2f || frame - lastClick < TEST_RATE / 4) continue;
-        lastClick = frame;
-        playedAt.push_back(now - latency - (CHUNK - i) / double(TEST_RATE) + SinkLatency(daemon));
-      }
-    }
-  });
+  PlayedClicks played(daemon, CLICKS);
+  std::string error;
+  ASSERT_TRUE(played.Start(&error)) << error;
 
   MusicListen("", {});
-  ASSERT_TRUE(AwaitLine("Listening to " + monitor, 5.0));
+  ASSERT_TRUE(AwaitLine(std::string("Listening to ") + PulseDaemon::SINK + ".monitor", 5.0));
   Play(clickTrack);
   // The click's band, sampled every half millisecond. A window of 1024
   // frames that ends m frames into a click reads the share of the Hann
@@ -279,14 +295,16 @@ TEST_F(Listening, TheAnalysedWindowReachesEachClickWhenTheSinkPlaysIt) {
     levels.emplace_back(Seconds(), bands[CLICK_BAND]);
     std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
-  recording = false;
-  listener.join();
-  pa_simple_free(recorder);
+  played.Stop();
+  const std::vector<double>& playedAt = played.at;
   std::vector<double> analysedAt;
   for (size_t i = 1; i < levels.size(); ++i) {
-    if (levels[i].second >= 0.4f && levels[i - 1].second < 0.4f &&
-        (analysedAt.empty() || levels[i].first - analysedAt.back() > 0.25))
-      analysedAt.push_back(levels[i].first - 512.0 / TEST_RATE);
+    const auto& [before, level] = levels[i - 1];
+    const auto& [after, next] = levels[i];
+    if (next < 0.4f || level >= 0.4f || (!analysedAt.empty() && after - analysedAt.back() < 0.25)) continue;
+    // Between the two samples, should the test have been kept waiting.
+    const double crossed = before + (0.4 - level) / (next - level) * (after - before);
+    analysedAt.push_back(crossed - 512.0 / TEST_RATE);
   }
   ASSERT_EQ(playedAt.size(), static_cast<size_t>(CLICKS));
   ASSERT_EQ(analysedAt.size(), static_cast<size_t>(CLICKS));
