@@ -247,8 +247,9 @@ void SourceListener::Append(const float* frames, int64_t count) {
 }
 
 void SourceListener::Timed(int64_t nowNs, bool opened) {
-  // When frame 0 was made, were the newest frame made just now.
-  const int64_t arrivalNs = nowNs - received * SECOND_NS / RATE;
+  // When frame 0 was made, were the newest frame made just now. In double:
+  // frames times nanoseconds would overflow 64 bits after 58 hours.
+  const int64_t arrivalNs = nowNs - static_cast<int64_t>(static_cast<double>(received) * SECOND_NS / RATE);
   if (anchored && arrivalNs - originNs <= SKIP_NS) {
     earliestNs = std::min(earliestNs, arrivalNs);
     if (nowNs >= secondEndsNs) {
@@ -279,7 +280,8 @@ void SourceListener::Timed(int64_t nowNs, bool opened) {
 int64_t SourceListener::HeardFrame(int64_t nowNs) const {
   if (!anchored) return received;
   const int64_t latency = monitorOf != PA_INVALID_INDEX ? std::max<int64_t>(outputLatency.Median(), 0) : 0;
-  const int64_t heardFrame = (nowNs - originNs) * RATE / SECOND_NS - latency * RATE / 1000000;
+  const int64_t heardFrame = static_cast<int64_t>(static_cast<double>(nowNs - originNs) * RATE / SECOND_NS) -
+                             latency * RATE / 1000000;
   // A run on its way is waited for; sound that stopped coming is silence.
   if (heardFrame > received && heardFrame <= received + LATE_FRAMES) return received;
   return std::max(heardFrame, received - KEPT + FRAGMENT_FRAMES);
