@@ -120,8 +120,8 @@ void SourceListener::Ask(pa_operation* operation) {
 
 void SourceListener::Listen(const std::string& name, uint32_t sinkIndex) {
   CloseStream();
-  const pa_sample_spec spec = {PA_SAMPLE_FLOAT32NE, RATE, 1};
-  stream = pa_stream_new(server.context, "zarv listening", &spec, nullptr);
+  const pa_sample_spec format = {PA_SAMPLE_FLOAT32NE, RATE, 1};
+  stream = pa_stream_new(server.context, "zarv listening", &format, nullptr);
   if (stream == nullptr) return;
   const uint32_t any = static_cast<uint32_t>(-1);
   const pa_buffer_attr attr = {BACKLOG_FRAMES * sizeof(float), any, any, any,

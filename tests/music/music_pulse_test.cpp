@@ -99,12 +99,12 @@ class PlayedClicks {
 
   // False, with the reason, when the recording cannot start.
   bool Start(std::string* error) {
-    pa_sample_spec spec = {PA_SAMPLE_FLOAT32LE, TEST_RATE, 1};
+    pa_sample_spec format = {PA_SAMPLE_FLOAT32LE, TEST_RATE, 1};
     const uint32_t any = static_cast<uint32_t>(-1);
     pa_buffer_attr attr = {any, any, any, any, CHUNK * sizeof(float)};
     int code = 0;
     const std::string monitor = std::string(PulseDaemon::SINK) + ".monitor";
-    recorder = pa_simple_new(nullptr, "zarv-test", PA_STREAM_RECORD, monitor.c_str(), "monitor", &spec,
+    recorder = pa_simple_new(nullptr, "zarv-test", PA_STREAM_RECORD, monitor.c_str(), "monitor", &format,
                              nullptr, &attr, &code);
     if (recorder == nullptr) {
       *error = pa_strerror(code);
