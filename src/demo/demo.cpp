@@ -81,7 +81,9 @@ void init() {
   if (!showMusic.fitReport.empty()) Log::Msg(showMusic.fitReport);
   platform::Init();
   platform::OpenWindow(platform::SHOW_WIDTH, platform::SHOW_HEIGHT, 0, 0, 0, 0, 16, 0, platform::FULLSCREEN);
-  glViewport(0, 0, platform::SHOW_WIDTH, platform::SHOW_HEIGHT);
+  int drawnWidth = 0, drawnHeight = 0;
+  platform::GetDrawnSize(&drawnWidth, &drawnHeight);
+  glViewport(0, 0, drawnWidth, drawnHeight);
   platform::Enable(platform::STICKY_KEYS);
   platform::SwapInterval(0);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

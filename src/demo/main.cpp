@@ -10,6 +10,7 @@
 #include "demo/showmusic.h"
 #include "music/sourcelist.h"
 #include "platform/interrupt.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
   ShowOptions options;
@@ -45,6 +46,10 @@ int main(int argc, char** argv) {
   if (listen ? !ListenTo(options.listen, &error) : !UseMusic(options.music, options.credit, &error)) {
     std::fprintf(stderr, "zarv: %s\n", error.c_str());
     return EXIT_USAGE;
+  }
+  if (!options.resolution.empty()) {
+    platform::SetLiveResolution(options.resolution == "screen" ? platform::Resolution::SCREEN
+                                                               : platform::Resolution::SHOW);
   }
   platform::CatchInterrupts();
   int status = runShow();

@@ -15,6 +15,9 @@
 #include "platform/platform.h"
 
 void MusicDrawFFT() {
+  // Its lines are one of the show's pixels wide, whatever the effects set.
+  glPushAttrib(GL_LINE_BIT);
+  glLineWidth(platform::PixelScale());
   glPushMatrix();
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
@@ -68,4 +71,5 @@ void MusicDrawFFT() {
   glPopMatrix();
   glMatrixMode(GL_MODELVIEW);
   glPopMatrix();
+  glPopAttrib();
 }

@@ -27,6 +27,10 @@ OptionTable ShowOptionTable(ShowOptions* options) {
   table.rows.push_back(listen);
   table.rows.push_back(Flag("--list-sources", &options->listSources,
                             "list the audio server's sources that --listen takes, and exit"));
+  table.rows.push_back(Choice("--resolution", "WHICH", &options->resolution, {"show", "screen"},
+                              "draw with the show's own 800 x 600 pixels scaled up to the screen, or with "
+                              "the screen's largest 4:3 area, sharp; by default screen on a graphics card "
+                              "and show on a software renderer, which lacks the fill rate"));
   for (const Option& row : HelpAndVersion(&options->help, &options->version)) table.rows.push_back(row);
   table.after =
       "Keys: Escape ends the show; F1 shows or hides the spectrum overlay.\n"

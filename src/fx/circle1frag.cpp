@@ -10,6 +10,7 @@
 #include "fx/flatview.h"
 #include "fx/showclock.h"
 #include "fx/spritequad.h"
+#include "platform/platform.h"
 
 const float gcol[12][3] = {
     {249 / 255.0f, 246 / 255.0f, 255 / 255.0f}, {238 / 255.0f, 235 / 255.0f, 236 / 255.0f},
@@ -85,7 +86,8 @@ void Circle1Frag::Render(float dt) {
   const Vector2 c1(pos1.x + v * speed1, pos1.y);
   const Vector2 c2(pos2.x + v * speed2, pos2.y);
 
-  glLineWidth(4.0f);
+  // Four of the show's pixels, however many the frame is drawn with.
+  glLineWidth(4.0f * platform::PixelScale());
   glPushMatrix();
   glTranslatef(c1.x, c1.y, 0.0f);
   glColor4fv(&col.r);

@@ -8,6 +8,8 @@
 #include <GL/glext.h>
 #include <GLFW/glfw3.h>
 
+#include <cstring>
+
 #include "foundation/debug.h"
 
 namespace platform {
@@ -17,6 +19,15 @@ namespace {
 std::string lastGlfwError;
 
 void RememberError(int, const char* description) { lastGlfwError = description; }
+
+// Mesa's renderers that run on the processor, whose fill rate is far below
+// any graphics card's.
+bool SoftwareRenderer(const char* renderer) {
+  for (const char* name : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"}) {
+    if (std::strstr(renderer, name) != nullptr) return true;
+  }
+  return false;
+}
 
 int GlfwKey(int key) {
   switch (key) {
@@ -74,18 +85,42 @@ bool GlfwWindow::Open(int width, int height, int depth, int stencilBits, bool fu
   glClear(GL_COLOR_BUFFER_BIT);
   glfwSwapBuffers(window);
   glfwPollEvents();
+  ChooseDrawnSize();
   FitFramebuffer();
   return true;
+}
+
+void GlfwWindow::ChooseDrawnSize() {
+  const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  if (renderer == nullptr) renderer = "an unnamed renderer";
+  const bool software = SoftwareRenderer(renderer);
+  const bool screen = resolution == Resolution::SCREEN || (resolution == Resolution::AUTO && !software);
+  std::string why = resolution != Resolution::AUTO ? "asked for with --resolution"
+                    : software ? std::string("the software renderer ") + renderer + " lacks the fill rate for more"
+                               : std::string("the graphics card ") + renderer + " draws it at no cost";
+  drawnWidth = showWidth;
+  drawnHeight = showHeight;
+  if (screen) {
+    int fbWidth = 0, fbHeight = 0;
+    glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
+    const Rect r = ShownRect(fbWidth, fbHeight);
+    if (r.width > 0 && r.height > 0) {
+      drawnWidth = r.width;
+      drawnHeight = r.height;
+    }
+  }
+  Log::Msg("Resolution: %s, drawn at %d x %d%s (%s)", screen ? "screen" : "show", drawnWidth, drawnHeight,
+           screen ? ", the screen's largest 4:3 area" : " and scaled to the screen", why.c_str());
 }
 
 void GlfwWindow::FitFramebuffer() {
   int fbWidth = 0, fbHeight = 0;
   glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
-  bool needed = fbWidth != showWidth || fbHeight != showHeight;
+  bool needed = fbWidth != drawnWidth || fbHeight != drawnHeight;
   if (needed == Letterboxed()) return;
   letterbox.Release();
   if (!needed || letterboxFailed) return;
-  if (!letterbox.Create(showWidth, showHeight, depthBits)) {
+  if (!letterbox.Create(drawnWidth, drawnHeight, depthBits)) {
     letterboxFailed = true;
     Log::Msg("the letterbox framebuffer is incomplete (status 0x%x): the show draws straight to the window",
              letterbox.Status());
@@ -117,7 +152,7 @@ void GlfwWindow::Present() {
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, letterbox.Name());
-  glBlitFramebuffer(0, 0, showWidth, showHeight, r.x, r.y, r.x + r.width, r.y + r.height, GL_COLOR_BUFFER_BIT,
+  glBlitFramebuffer(0, 0, drawnWidth, drawnHeight, r.x, r.y, r.x + r.width, r.y + r.height, GL_COLOR_BUFFER_BIT,
                     GL_LINEAR);
   glfwSwapBuffers(window);
   glBindFramebuffer(GL_FRAMEBUFFER, letterbox.Name());
@@ -172,6 +207,11 @@ void GlfwWindow::WindowSize(int* width, int* height) {
   *height = showHeight;
 }
 
+void GlfwWindow::DrawnSize(int* width, int* height) {
+  *width = drawnWidth;
+  *height = drawnHeight;
+}
+
 void GlfwWindow::MousePos(int* x, int* y) {
   double cx = 0.0, cy = 0.0;
   int winWidth = 1, winHeight = 1, fbWidth = 1, fbHeight = 1;
@@ -185,11 +225,11 @@ void GlfwWindow::MousePos(int* x, int* y) {
     return;
   }
   // Cursor in framebuffer pixels, then in the show's pixels of what is
-  // drawn: the scaled, centred rectangle, or without a letterbox the show
-  // drawn unscaled at the lower left.
+  // drawn: the scaled, centred rectangle, or without a letterbox the
+  // picture drawn unscaled at the lower left.
   double fx = cx * fbWidth / winWidth, fy = cy * fbHeight / winHeight;
   // The rectangle's y runs up from the bottom; the cursor's runs down from the top.
-  const Rect r = Letterboxed() ? ShownRect(fbWidth, fbHeight) : Rect{0, 0, showWidth, showHeight};
+  const Rect r = Letterboxed() ? ShownRect(fbWidth, fbHeight) : Rect{0, 0, drawnWidth, drawnHeight};
   double top = fbHeight - (r.y + r.height);
   *x = static_cast<int>((fx - r.x) * showWidth / r.width);
   *y = static_cast<int>((fy - top) * showHeight / r.height);

@@ -1,7 +1,8 @@
 // The live backend: a GLFW 3 window, full screen at the monitor's current
-// mode with the pointer hidden. When its framebuffer is not the show's size,
-// each frame is drawn into a framebuffer object of the show's size and
-// presented scaled to fit, centred, with black bars.
+// mode with the pointer hidden. The show is drawn with its own pixels or
+// with the screen's largest 4:3 area (see Resolution); when that is not the
+// framebuffer's size, each frame is drawn into a framebuffer object of that
+// size and presented scaled to fit, centred, with black bars.
 #pragma once
 
 #include <string>
@@ -33,6 +34,10 @@ class GlfwWindow : public Backend {
   void SetTitle(const char* title) override;
   void WindowSize(int* width, int* height) override;
   void MousePos(int* x, int* y) override;
+  void DrawnSize(int* width, int* height) override;
+
+  // Which pixels to draw with, read when the window opens.
+  Resolution resolution = Resolution::AUTO;
 
   // True while frames go through the scaling framebuffer object.
   bool Letterboxed() const { return letterbox.Created(); }
@@ -42,6 +47,9 @@ class GlfwWindow : public Backend {
     int x, y, width, height;  // framebuffer pixels from the lower-left corner
   };
   Rect ShownRect(int fbWidth, int fbHeight) const;
+  // Settles the drawn size from resolution, the renderer and the
+  // framebuffer, and logs which was taken and why.
+  void ChooseDrawnSize();
   void FitFramebuffer();
   void Present();
 
@@ -50,6 +58,8 @@ class GlfwWindow : public Backend {
   std::string error;
   int showWidth = 0;  // the show's pixels
   int showHeight = 0;
+  int drawnWidth = 0;  // framebuffer pixels
+  int drawnHeight = 0;
   int depthBits = 16;
   Framebuffer letterbox;
   // Set once the letterbox framebuffer could not be completed: from then on

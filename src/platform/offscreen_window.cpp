@@ -46,15 +46,17 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
   }
   display = dpy;
   context = ctx;
-  width = w;
-  height = h;
+  showWidth = w;
+  showHeight = h;
+  width = drawnWidth > 0 ? drawnWidth : w;
+  height = drawnHeight > 0 ? drawnHeight : h;
 
-  if (samples > 0 && !resolved.Create(w, h, depthBits)) {
+  if (samples > 0 && !resolved.Create(width, height, depthBits)) {
     error = "the offscreen framebuffer is incomplete";
     Close();
     return false;
   }
-  if (!frame.Create(w, h, depthBits, samples)) {
+  if (!frame.Create(width, height, depthBits, samples)) {
     error = "the offscreen framebuffer is incomplete";
     if (samples > MaxSamples())
       error += ": " + std::to_string(samples) + " samples asked for, at most " +
@@ -62,7 +64,7 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
     Close();
     return false;
   }
-  glViewport(0, 0, w, h);
+  glViewport(0, 0, width, height);
   opened = true;
   closeRequested = false;
   return true;
@@ -91,6 +93,11 @@ void OffscreenWindow::Swap() {
 }
 
 void OffscreenWindow::WindowSize(int* w, int* h) {
+  *w = showWidth;
+  *h = showHeight;
+}
+
+void OffscreenWindow::DrawnSize(int* w, int* h) {
   *w = width;
   *h = height;
 }

@@ -1,6 +1,6 @@
 // The offscreen backend: a Mesa EGL surfaceless OpenGL context (no X server)
-// drawing into a framebuffer object of the show's size, with a clock that
-// moves only when set. The capture tool and the rendering tests run on it.
+// drawing into a framebuffer object of the show's size or of a picture size
+// set before it opens, with a clock that moves only when set. The capture tool and the rendering tests run on it.
 #pragma once
 
 #include <functional>
@@ -31,9 +31,14 @@ class OffscreenWindow : public Backend {
   void SetTitle(const char* t) override { title = t; }
   void WindowSize(int* w, int* h) override;
   void MousePos(int* x, int* y) override;
+  void DrawnSize(int* w, int* h) override;
 
   // The most samples a pixel the GL can give a framebuffer; the window must be open.
   int MaxSamples() const;
+
+  // The framebuffer's size in pixels, which ReadPixels gives.
+  int PixelWidth() const { return width; }
+  int PixelHeight() const { return height; }
 
   // Reads the framebuffer as tightly packed RGBA rows, bottom row first (a
   // multisampled one resolved first).
@@ -62,6 +67,10 @@ class OffscreenWindow : public Backend {
   // Samples a pixel of the framebuffer Open makes: 0 for one (no
   // anti-aliasing), else at most MaxSamples().
   int samples = 0;
+  // The pixels Open draws the show with; 0: the size Open is given. The
+  // show's coordinates stay the size Open is given.
+  int drawnWidth = 0;
+  int drawnHeight = 0;
   // Called at each swap with the frame still bound for reading.
   std::function<void()> onSwap;
 
@@ -78,8 +87,10 @@ class OffscreenWindow : public Backend {
   unsigned pixelBuffers[READS_IN_FLIGHT] = {};
   int readsQueued = 0;
   int oldestRead = 0;  // the pixel buffer FinishRead takes next
-  int width = 0;
+  int width = 0;  // the framebuffer's pixels
   int height = 0;
+  int showWidth = 0;  // the size Open was given
+  int showHeight = 0;
   bool opened = false;
   bool closeRequested = false;
   double now = 0.0;

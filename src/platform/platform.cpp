@@ -11,17 +11,21 @@ namespace {
 
 Backend* current = nullptr;
 
+GlfwWindow& LiveWindow() {
+  static GlfwWindow live;
+  return live;
+}
+
 }  // namespace
 
 void UseBackend(Backend* backend) { current = backend; }
 
 Backend& CurrentBackend() {
-  if (current == nullptr) {
-    static GlfwWindow live;
-    current = &live;
-  }
+  if (current == nullptr) current = &LiveWindow();
   return *current;
 }
+
+void SetLiveResolution(Resolution resolution) { LiveWindow().resolution = resolution; }
 
 int Init() { return CurrentBackend().Init() ? 1 : 0; }
 
@@ -57,6 +61,14 @@ void SwapBuffers() { CurrentBackend().Swap(); }
 void SetWindowTitle(const char* title) { CurrentBackend().SetTitle(title); }
 
 void GetWindowSize(int* width, int* height) { CurrentBackend().WindowSize(width, height); }
+
+void GetDrawnSize(int* width, int* height) { CurrentBackend().DrawnSize(width, height); }
+
+float PixelScale() {
+  int width = 0, height = 0;
+  GetDrawnSize(&width, &height);
+  return height > 0 ? static_cast<float>(height) / SHOW_HEIGHT : 1.0f;
+}
 
 void GetMousePos(int* x, int* y) { CurrentBackend().MousePos(x, y); }
 

@@ -20,13 +20,20 @@ constexpr int KEY_F1 = 258;
 constexpr int RELEASE = 0;
 constexpr int PRESS = 1;
 
-// The show's own frame in pixels, whatever the screen: its viewport, its
-// mouse coordinates and every captured frame.
+// The show's own frame: the coordinates its overlay, font and mouse address
+// whatever the screen, and the pixels it is drawn with unless a larger
+// picture is asked for (see GetDrawnSize).
 constexpr int SHOW_WIDTH = 800;
 constexpr int SHOW_HEIGHT = 600;
 
+// How many pixels the live window draws the show with: the show's own size
+// scaled up to the screen, or the screen's largest 4:3 area; AUTO takes the
+// screen's on a graphics card and the show's on a software renderer.
+enum class Resolution { AUTO, SHOW, SCREEN };
+
 // What a frontend plugs in. Times are seconds; sizes and positions are the
-// show's own pixels (SHOW_WIDTH x SHOW_HEIGHT whatever the screen).
+// show's own pixels (SHOW_WIDTH x SHOW_HEIGHT whatever the screen), except
+// DrawnSize, which is the framebuffer's.
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -45,12 +52,15 @@ class Backend {
   virtual void SetTitle(const char* title) = 0;
   virtual void WindowSize(int* width, int* height) = 0;
   virtual void MousePos(int* x, int* y) = 0;
+  virtual void DrawnSize(int* width, int* height) = 0;
 };
 
 // Makes backend the target of every call below; it stays owned by the caller.
 // Without one, the calls go to the live GLFW window.
 void UseBackend(Backend* backend);
 Backend& CurrentBackend();
+// The live window's choice of pixels, before it opens.
+void SetLiveResolution(Resolution resolution);
 
 int Init();
 // Opens the show's window; when that is impossible, logs why and exits with status 1.
@@ -67,6 +77,12 @@ int GetWindowParam(int param);
 void SwapBuffers();
 void SetWindowTitle(const char* title);
 void GetWindowSize(int* width, int* height);
+// The pixels the show's frame is drawn with: SHOW_WIDTH x SHOW_HEIGHT or a
+// larger picture of about the same shape. The viewport takes this size, and
+// whatever the show gives in pixels (line widths) scales by PixelScale().
+void GetDrawnSize(int* width, int* height);
+// The drawn height over SHOW_HEIGHT.
+float PixelScale();
 // Mouse position in the show's pixels from the upper-left corner of what is
 // drawn (outside it, beyond 0..width or 0..height).
 void GetMousePos(int* x, int* y);

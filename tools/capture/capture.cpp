@@ -36,11 +36,26 @@ void Complain(const std::string& message) { std::fprintf(stderr, "zarv-capture: 
 // One frame as an RGB PNG: what the screen shows, the framebuffer's alpha left
 // out. A low compression level is fast, and the mostly black frames lose
 // little size by it.
-bool WriteFramePng(const std::string& path, const std::vector<unsigned char>& pixels, std::string* error) {
-  PngImage image = PngImage8(platform::SHOW_WIDTH, platform::SHOW_HEIGHT, PNG_COLOR_TYPE_RGB, pixels);
+bool WriteFramePng(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels,
+                   std::string* error) {
+  PngImage image = PngImage8(width, height, PNG_COLOR_TYPE_RGB, pixels);
   image.dropAlpha = true;
   image.compression = 3;
   return WritePng(path, image, error);
+}
+
+// RGBA rows of a picture centred in a black frame, as ffmpeg pads a video.
+std::vector<unsigned char> Framed(const std::vector<unsigned char>& picture, int pictureWidth,
+                                  int pictureHeight, int frameWidth, int frameHeight) {
+  std::vector<unsigned char> frame(static_cast<size_t>(frameWidth) * frameHeight * 4, 0);
+  const size_t row = static_cast<size_t>(pictureWidth) * 4;
+  const int left = (frameWidth - pictureWidth) / 2;
+  const int top = (frameHeight - pictureHeight) / 2;
+  for (int y = 0; y < pictureHeight; ++y) {
+    std::copy_n(picture.data() + y * row, row,
+                frame.data() + (static_cast<size_t>(top + y) * frameWidth + left) * 4);
+  }
+  return frame;
 }
 
 // Makes the folder and its missing parents.
@@ -115,7 +130,13 @@ bool PrepareImageOutput(const CaptureOptions& o, std::string* error) {
 class CaptureRun {
  public:
   CaptureRun(const CaptureOptions& options, const std::string& soundtrack)
-      : o(options), soundtrack(soundtrack), video(options.mode == CaptureOptions::Mode::VIDEO) {}
+      : o(options), soundtrack(soundtrack), video(options.mode == CaptureOptions::Mode::VIDEO) {
+    PictureSize(o, &frameWidth, &frameHeight);
+    if (o.pad) {
+      frameWidth = o.videoWidth;
+      frameHeight = o.videoHeight;
+    }
+  }
 
   // The frames to draw and those to write. EXIT_USAGE when none is wanted.
   int Plan() {
@@ -147,7 +168,7 @@ class CaptureRun {
   void RenderLoop() {
     started = std::chrono::steady_clock::now();
     OfflineShow show(o.fps);
-    show.window.samples = o.msaa;
+    ShapeWindow(o, &show.window);
     ProgressBar progress(end);
     show.Start();
     std::vector<unsigned char> pixels;
@@ -156,7 +177,7 @@ class CaptureRun {
       tally.Before();
       show.Frame(n, [&] {
         if (wanted && video) show.window.StartRead();
-        if (wanted && !video) pixels = show.TopDownPixels();
+        if (wanted && !video) pixels = FramePixels(show);
       });
       tally.After(show.TimeOf(n));
       progress.Update(n + 1);
@@ -218,11 +239,18 @@ class CaptureRun {
     written += failed ? 0 : 1;
   }
 
+  // The frame as the PNG images show it: the picture, padded when asked.
+  std::vector<unsigned char> FramePixels(const OfflineShow& show) const {
+    std::vector<unsigned char> picture = show.TopDownPixels();
+    if (!o.pad) return picture;
+    return Framed(picture, show.window.PixelWidth(), show.window.PixelHeight(), o.videoWidth, o.videoHeight);
+  }
+
   // The frame as PNG images, one for each target.
   void Write(long n, std::vector<unsigned char>* pixels) {
     for (size_t i = 0; !failed && i < targets[n].size(); ++i) {
       const std::string& target = targets[n][i];
-      failed = !WriteFramePng(target, *pixels, &error);
+      failed = !WriteFramePng(target, frameWidth, frameHeight, *pixels, &error);
       if (failed) {
         std::remove(target.c_str());
         error = "cannot write " + target + ": " + error;
@@ -234,6 +262,8 @@ class CaptureRun {
   const CaptureOptions& o;
   const std::string soundtrack;
   const bool video;
+  int frameWidth = 0;  // the images' pixels
+  int frameHeight = 0;
   long first = 0;                                    // the first frame written
   long end = 0;                                      // one past the last frame drawn
   std::map<long, std::vector<std::string>> targets;  // PNG files by frame number
@@ -267,8 +297,7 @@ FfmpegEncoder::Settings VideoSettings(const CaptureOptions& o, const std::string
                                       long end) {
   FfmpegEncoder::Settings settings;
   settings.output = o.output;
-  settings.width = platform::SHOW_WIDTH;
-  settings.height = platform::SHOW_HEIGHT;
+  PictureSize(o, &settings.width, &settings.height);
   settings.fps = o.fps;
   settings.audio = soundtrack;
   settings.audioStart = static_cast<double>(first) / o.fps;
@@ -285,6 +314,11 @@ FfmpegEncoder::Settings VideoSettings(const CaptureOptions& o, const std::string
   settings.videoHeight = o.videoHeight;
   settings.pad = o.pad;
   return settings;
+}
+
+void ShapeWindow(const CaptureOptions& o, platform::OffscreenWindow* window) {
+  window->samples = o.msaa;
+  PictureSize(o, &window->drawnWidth, &window->drawnHeight);
 }
 
 long FirstFrameAt(double seconds, int fps) {

@@ -9,6 +9,7 @@
 #include "capture_options.h"
 #include "ffmpeg_encoder.h"
 #include "platform/interrupt.h"
+#include "platform/offscreen_window.h"
 
 // Exit statuses of zarv-capture.
 constexpr int EXIT_DONE = 0;
@@ -33,6 +34,9 @@ long LastShowFrame(int fps);
 // ask for it: frames read bottom-up, the music's stretch beside them.
 FfmpegEncoder::Settings VideoSettings(const CaptureOptions& options, const std::string& soundtrack,
                                       long first, long end);
+
+// Sets the offscreen window's samples and drawn size as the options ask.
+void ShapeWindow(const CaptureOptions& options, platform::OffscreenWindow* window);
 
 // Whether the GL can give the --msaa the options ask for, asked of a
 // throwaway offscreen context before anything is drawn or written. EXIT_DONE,

@@ -119,12 +119,15 @@ OptionTable Table(CaptureOptions* o, Given* g) {
               "--quality"));
   table.rows.push_back(
       Custom("--size", "WxH",
-             "scale the video to W x H pixels with lanczos, each even and at most " +
-                 std::to_string(MAX_VIDEO_SIDE) + "; 4:3 (e.g. 1440x1080) unless --pad is given",
+             "draw the frames at W x H pixels, each even and at most " + std::to_string(MAX_VIDEO_SIDE) +
+                 ": lines and sprites stay sharp; 4:3 (e.g. 1440x1080) unless --pad is given",
              [o](const std::string& value, std::string* error) { return ParseSize(value, o, error); }));
   table.rows.push_back(Flag("--pad", &o->pad,
                             "fit the 4:3 picture into --size on black bars, e.g. --size "
-                            "1920x1080 --pad for a 16:9 video"));
+                            "1920x1080 --pad for a 16:9 video or 1080x1920 for a phone"));
+  table.rows.push_back(Flag("--scale-only", &o->scaleOnly,
+                            "draw the show's own 800 x 600 pixels and let ffmpeg scale the video up to "
+                            "--size with lanczos: faster, softer"));
   Option msaa =
       Choice("--msaa", "N", &g->msaa, {"2", "4", "8"},
              "anti-alias with N samples a pixel; off by default, so that each frame is exactly what "
@@ -157,14 +160,16 @@ OptionTable Table(CaptureOptions* o, Given* g) {
   return table;
 }
 
-// The video's size and shape fit together, and only a video is given them.
+// The frames' size and shape fit together, and only a video is given its
+// encoding.
 bool SettleVideoShape(const CaptureOptions& o, bool encodingGiven, std::string* error) {
-  if (encodingGiven && o.mode != CaptureOptions::Mode::VIDEO && o.mode != CaptureOptions::Mode::BENCH) {
-    *error = "--preset, --crf, --quality, --size and --pad shape the video: --output must end in .mp4";
+  const bool video = o.mode == CaptureOptions::Mode::VIDEO || o.mode == CaptureOptions::Mode::BENCH;
+  if (encodingGiven && !video) {
+    *error = "--preset, --crf, --quality and --scale-only shape the video: --output must end in .mp4";
     return false;
   }
-  if (o.pad && o.videoWidth == 0) {
-    *error = "--pad needs --size, the frame to put the picture in";
+  if ((o.pad || o.scaleOnly) && o.videoWidth == 0) {
+    *error = std::string(o.pad ? "--pad" : "--scale-only") + " needs --size, the frame to put the picture in";
     return false;
   }
   const long w = o.videoWidth;
@@ -237,7 +242,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
   if (!given.msaa.empty()) o->msaa = std::atoi(given.msaa.c_str());
   o->rangeGiven = parser.Given("--from") || parser.Given("--to");
   const bool encodingGiven = parser.Given("--preset") || parser.Given("--crf") || parser.Given("--quality") ||
-                             parser.Given("--size") || parser.Given("--pad");
+                             parser.Given("--scale-only");
   return Settle(o, parser.Given("--output"), error) && SettleVideoShape(*o, encodingGiven, error);
 }
 
@@ -254,6 +259,21 @@ bool CheckAgainstTimetable(const CaptureOptions& o, const Timetable& timetable, 
     return false;
   }
   return true;
+}
+
+void PictureSize(const CaptureOptions& o, int* width, int* height) {
+  *width = platform::SHOW_WIDTH;
+  *height = platform::SHOW_HEIGHT;
+  if (o.videoWidth == 0 || o.scaleOnly) return;
+  *width = o.videoWidth;
+  *height = o.videoHeight;
+  if (!o.pad) return;
+  // Even sides, as yuv420p needs.
+  if (static_cast<long>(*width) * platform::SHOW_HEIGHT > static_cast<long>(*height) * platform::SHOW_WIDTH) {
+    *width = std::max(2, *height * platform::SHOW_WIDTH / platform::SHOW_HEIGHT / 2 * 2);
+  } else {
+    *height = std::max(2, *width * platform::SHOW_HEIGHT / platform::SHOW_WIDTH / 2 * 2);
+  }
 }
 
 std::string CaptureHelp() {

@@ -31,10 +31,12 @@ struct CaptureOptions {
   // The video's encoding, in x264's terms (VIDEO and the benchmark).
   std::string preset = DEFAULT_PRESET;
   int crf = DEFAULT_CRF;  // 0 (lossless) to MAX_CRF
-  // The video's size in pixels, scaled with lanczos; 0: the show's own.
+  // The frames' size in pixels; 0: the show's own. The picture is drawn at
+  // that size (see PictureSize) unless scaleOnly.
   int videoWidth = 0;
   int videoHeight = 0;
-  bool pad = false;    // the picture keeps 4:3 on black bars in a frame of another shape
+  bool pad = false;        // the picture keeps 4:3 on black bars in a frame of another shape
+  bool scaleOnly = false;  // the show's own pixels drawn and scaled up by ffmpeg, which is faster
   int msaa = 0;        // samples a pixel in the offscreen framebuffer; 0: one, no anti-aliasing
   std::string music;   // a track instead of the built-in soundtrack; empty: the soundtrack
   std::string credit;  // the closing credit, UTF-8; empty: the track's own
@@ -50,6 +52,11 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
 // Checks the range and the stills against the show's timetable, once the
 // music (and so the show's end) is known.
 bool CheckAgainstTimetable(const CaptureOptions& options, const Timetable& timetable, std::string* error);
+
+// The pixels the show is drawn with: the frame's size, or with --pad the
+// largest 4:3 picture in even pixels that fits it; the show's own size
+// without --size or with --scale-only.
+void PictureSize(const CaptureOptions& options, int* width, int* height);
 
 // The --help text, and the one-line usage for a mistaken command line.
 std::string CaptureHelp();

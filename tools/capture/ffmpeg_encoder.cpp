@@ -52,7 +52,8 @@ bool WriteAll(int fd, const unsigned char* data, size_t left) {
   return true;
 }
 
-// ffmpeg's video filters: the flip of bottom-up rows, then the scaling.
+// ffmpeg's video filters: the flip of bottom-up rows, then the scaling
+// (none for frames drawn at the picture's size) and the padding.
 std::string VideoFilters(const FfmpegEncoder::Settings& s) {
   std::string filters = s.bottomUp ? "vflip" : "";
   if (s.videoWidth <= 0 || s.videoHeight <= 0) return filters;
@@ -66,11 +67,13 @@ std::string VideoFilters(const FfmpegEncoder::Settings& s) {
       h = static_cast<int>(static_cast<long>(w) * s.height / s.width) / 2 * 2;
     }
   }
-  filters += (filters.empty() ? "" : ",") + std::string("scale=") + std::to_string(w) + ":" +
-             std::to_string(h) + ":flags=lanczos";
+  if (w != s.width || h != s.height) {
+    filters += (filters.empty() ? "" : ",") + std::string("scale=") + std::to_string(w) + ":" +
+               std::to_string(h) + ":flags=lanczos";
+  }
   if (s.pad) {
-    filters += ",pad=" + std::to_string(s.videoWidth) + ":" + std::to_string(s.videoHeight) +
-               ":(ow-iw)/2:(oh-ih)/2:black";
+    filters += (filters.empty() ? "" : ",") + std::string("pad=") + std::to_string(s.videoWidth) + ":" +
+               std::to_string(s.videoHeight) + ":(ow-iw)/2:(oh-ih)/2:black";
   }
   return filters;
 }

@@ -245,7 +245,7 @@ int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack) 
   const int samples = CheckSamples(options);
   if (samples != EXIT_DONE) return samples;
   OfflineShow show(fps);
-  show.window.samples = options.msaa;
+  ShapeWindow(options, &show.window);
   show.Start();
   std::vector<unsigned char> pixels;
   const auto readBack = [&] { pixels = show.TopDownPixels(); };
@@ -300,7 +300,7 @@ int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack) 
 
   if (captureInterrupted) return EXIT_INTERRUPTED;
   std::printf("zarv frame benchmark: %d x %d offscreen, %s, %d fps; each frame drawn and read back\n",
-              platform::SHOW_WIDTH, platform::SHOW_HEIGHT, renderer.c_str(), fps);
+              show.window.PixelWidth(), show.window.PixelHeight(), renderer.c_str(), fps);
   std::printf("%-10s %7s %8s %8s %8s %8s %8s %8s %9s %8s\n", "case", "frames", "median", "p95", "p99",
               "worst", "fps", "peak MB", "median/", "p99/");
   std::printf("%-10s %7s %8s %8s %8s %8s %8s %8s %9s %8s\n", "", "", "ms", "ms", "ms", "ms", "", "", "floor",

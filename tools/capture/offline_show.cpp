@@ -44,10 +44,11 @@ void OfflineShow::Finish() { done(); }
 
 std::vector<unsigned char> OfflineShow::TopDownPixels() const {
   std::vector<unsigned char> pixels = window.ReadPixels();
-  const size_t row = static_cast<size_t>(platform::SHOW_WIDTH) * 4;
-  for (int y = 0; y < platform::SHOW_HEIGHT / 2; ++y) {
+  const int height = window.PixelHeight();
+  const size_t row = static_cast<size_t>(window.PixelWidth()) * 4;
+  for (int y = 0; y < height / 2; ++y) {
     unsigned char* top = pixels.data() + y * row;
-    unsigned char* bottom = pixels.data() + (platform::SHOW_HEIGHT - 1 - y) * row;
+    unsigned char* bottom = pixels.data() + (height - 1 - y) * row;
     std::swap_ranges(top, top + row, bottom);
   }
   return pixels;
