@@ -124,6 +124,11 @@ TEST_F(ShowOnDesktop, OpensAtTheCurrentModeBlackWithNoPointerAndCtrlCEndsIt) {
   EXPECT_EQ(zarv->Wait(20), 130) << ReadFile("stderr.txt");
   for (const std::string& line : ReadLines("zarv.log"))
     EXPECT_EQ(line.find("ZARV"), std::string::npos) << line;
+  // llvmpipe draws the show's own pixels, scaled up.
+  EXPECT_NE(ReadFile("zarv.log").find("Resolution: show, drawn at 800 x 600 and scaled to the screen (the "
+                                      "software renderer llvmpipe"),
+            std::string::npos)
+      << ReadFile("zarv.log");
   // The window takes the mode the monitor is in, refresh rate included.
   std::string mode;
   for (const std::string& call : ReadLines("glfw_calls.txt"))
@@ -146,13 +151,16 @@ TEST_F(ShowOnDesktop, AMissingMeshEndsWithItsReportLastAndTheWindowClosed) {
 }
 
 TEST_F(ShowWindow, TitleShowsFrameRateAndEscapeEndsTheShow) {
-  std::string id = Launch();
+  std::string id = Launch({"--resolution", "screen"});
   ASSERT_FALSE(id.empty()) << ReadFile("stderr.txt");
   std::string title = RunOn(server.display, "xdotool getwindowname " + id);
   EXPECT_TRUE(std::regex_match(title, std::regex("[1-9][0-9]* \\(frags=0\\)"))) << title;
   RunOn(server.display, "xdotool key Escape");
   EXPECT_EQ(zarv->Wait(20), 0) << ReadFile("stderr.txt");
-  EXPECT_TRUE(std::ifstream("zarv.log").good());
+  EXPECT_NE(ReadFile("zarv.log").find("Resolution: screen, drawn at 800 x 600, the screen's largest 4:3 area "
+                                      "(asked for with --resolution)"),
+            std::string::npos)
+      << ReadFile("zarv.log");
 }
 
 TEST_F(ShowWindow, ClosingTheWindowEndsTheShow) {
@@ -207,12 +215,14 @@ TEST(ShowCommandLine, HelpVersionAndMistakes) {
   } cases[] = {
       {{"--help"},
        0,
-       "Usage: zarv [--music FILE] [--credit TEXT] [--listen [SOURCE]] [--list-sources]\n",
+       "Usage: zarv [--music FILE] [--credit TEXT] [--listen [SOURCE]] [--list-sources]\n"
+       "            [--resolution WHICH]",
        ""},
       {{"-h"}, 0, "Usage: zarv ", ""},
       {{"--version"}, 0, "zarv " ZARV_VERSION "\n", ""},
       {{"--frobnicate"}, 2, "", "zarv: unknown option --frobnicate\nUsage: zarv [--music FILE]"},
       {{"--music"}, 2, "", "zarv: --music needs a value (FILE)\nUsage: zarv "},
+      {{"--resolution", "4k"}, 2, "", "zarv: --resolution needs show or screen, not \"4k\""},
       {{"stray"}, 2, "", "zarv: unexpected argument \"stray\"\nUsage: zarv "},
   };
   for (const auto& c : cases) {

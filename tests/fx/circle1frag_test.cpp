@@ -182,6 +182,31 @@ TEST_F(Circle1Render, LoopsAndLinkLieWhereTheParametersSay) {
   EXPECT_EQ(width, 4.0f);
 }
 
+// Drawn with more pixels, the lines keep their share of the picture: 4 of
+// 600 rows, so 7 of 1080 (7.2 rounded by the rasteriser).
+TEST_F(Circle1Render, LinesAreFourOfTheShowsPixelsWideAtAnyDrawnSize) {
+  for (const auto& [rows, lineRows] : {std::pair{600, 4}, std::pair{1080, 7}}) {
+    SCOPED_TRACE(rows);
+    window.Close();
+    window.drawnWidth = rows * 4 / 3;
+    window.drawnHeight = rows;
+    ASSERT_TRUE(window.Open(800, 600, 16, 0, true)) << window.Error();
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    fx.time = 0.0f;
+    fx.Render(1.0f);
+    // Up the column through the top of the first loop, at (-1, 0.8) in the view.
+    const float scale = rows / 600.0f;
+    const int column = static_cast<int>(300 * scale);
+    const std::vector<unsigned char> pixels = window.ReadPixels();
+    int lit = 0;
+    for (int y = static_cast<int>(360 * scale); y < static_cast<int>(400 * scale); ++y) {
+      lit += pixels[(static_cast<size_t>(y) * window.PixelWidth() + column) * 4 + 2] > 0 ? 1 : 0;
+    }
+    EXPECT_EQ(lit, lineRows);
+  }
+}
+
 TEST_F(Circle1Render, CentresFollowThePathBySpeedAndDirection) {
   // A path at 0 leaves the circles on their base centres.
   WriteFile("zero.timeline", "2  -0.1 0 0 0 0.1 0  0.9 0 1 0 1.1 0\n");

@@ -174,8 +174,68 @@ TEST_F(GlfwWindowOn, AnIncompleteLetterboxIsGivenUpForTheWindowWithOneLogLine) {
   EXPECT_EQ(mx, 100);
   EXPECT_EQ(my, 100);
   Log::End();
-  std::vector<std::string> lines = ReadLines("zarv.log");
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_NE(lines[0].find("the letterbox framebuffer is incomplete (status 0x8cdd)"), std::string::npos)
-      << lines[0];
+  const std::string log = ReadFile("zarv.log");
+  EXPECT_NE(log.find("the letterbox framebuffer is incomplete (status 0x8cdd)"), std::string::npos) << log;
+  EXPECT_EQ(log.find("incomplete"), log.rfind("incomplete")) << log;
+}
+
+// Columns of one drawn pixel, white on even ones: on the screen they
+// alternate where the picture is drawn with the screen's pixels and come in
+// (filtered) pairs where the show's 800 x 600 is scaled up twice.
+TEST_F(GlfwWindowOn, ScreenResolutionDrawsWithTheScreensPixelsAndShowWithTheShows) {
+  ScratchDir dir;
+  Log::Start("zarv.log", false);
+  const struct {
+    platform::Resolution resolution;
+    int drawnWidth;
+    const char* logLine;
+  } cases[] = {
+      {platform::Resolution::SCREEN, 1600, "Resolution: screen, drawn at 1600 x 1200, the screen's largest 4:3 area"},
+      {platform::Resolution::SHOW, 800, "Resolution: show, drawn at 800 x 600 and scaled to the screen"},
+      {platform::Resolution::AUTO, 800, "Resolution: show, drawn at 800 x 600 and scaled to the screen (the "
+                                        "software renderer llvmpipe"},
+  };
+  for (const auto& c : cases) {
+    window.resolution = c.resolution;
+    Open("1600x1200x24");
+    int w = 0, h = 0;
+    platform::GetDrawnSize(&w, &h);
+    EXPECT_EQ(w, c.drawnWidth);
+    EXPECT_EQ(h, c.drawnWidth * 3 / 4);
+    EXPECT_FLOAT_EQ(platform::PixelScale(), c.drawnWidth / 800.0f);
+    platform::GetWindowSize(&w, &h);
+    EXPECT_EQ(w, 800);
+    for (int frame = 0; frame < 3; ++frame) {
+      glViewport(0, 0, c.drawnWidth, c.drawnWidth * 3 / 4);
+      glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+      glClear(GL_COLOR_BUFFER_BIT);
+      glMatrixMode(GL_PROJECTION);
+      glLoadIdentity();
+      glOrtho(0, c.drawnWidth, 0, 1, -1, 1);
+      glMatrixMode(GL_MODELVIEW);
+      glLoadIdentity();
+      glColor3f(1.0f, 1.0f, 1.0f);
+      for (int x = 0; x < c.drawnWidth; x += 2) glRectf(x, 0.0f, x + 1.0f, 1.0f);
+      platform::SwapBuffers();
+    }
+    glFinish();
+    Display* x = XOpenDisplay(server->display.c_str());
+    ASSERT_NE(x, nullptr);
+    const unsigned long columns[3] = {RootPixel(x, 800, 600), RootPixel(x, 801, 600), RootPixel(x, 802, 600)};
+    if (c.drawnWidth == 1600) {
+      EXPECT_EQ(columns[0], 0xFFFFFFul);
+      EXPECT_EQ(columns[1], 0ul);
+      EXPECT_EQ(columns[2], 0xFFFFFFul);
+    } else {
+      EXPECT_EQ(columns[0], columns[1]);
+      EXPECT_NE(columns[1], columns[2]);
+    }
+    XCloseDisplay(x);
+    platform::Terminate();
+    Log::End();
+    const std::string log = ReadFile("zarv.log");
+    EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
+    Log::Start("zarv.log", false);
+  }
+  Log::End();
 }

@@ -296,7 +296,8 @@ TEST_F(CaptureTool, BadOptionsExitWithStatusTwoAndSayWhy) {
       {"--size +800x600", "not \"+800x600\""},
       {"--size 1920x1080", "--size 1920x1080 is not 4:3: add --pad"},
       {"--pad", "--pad needs --size"},
-      {"--size 1440x1080 --output frames", "shape the video: --output must end in .mp4"},
+      {"--size 1440x1080 --scale-only --output frames", "shape the video: --output must end in .mp4"},
+      {"--scale-only", "--scale-only needs --size"},
       {"--output plain-file/zarv.mp4", "cannot write " + dir.path + "/plain-file/zarv.mp4: Not a directory"},
       {"--output plain-file/frames", "cannot make " + dir.path + "/plain-file/frames: Not a directory"},
       {"--output plain-file/x/one.png --still 3", "Not a directory"},
@@ -422,6 +423,8 @@ TEST_F(CaptureTool, ShortVideosHaveThePictureTheSoundtrackAndTheSizeAskedFor) {
       {"--from 75 --to 76", "width=800\nheight=600\n"},
       {"--to 1 --size 1440x1080", "width=1440\nheight=1080\n"},
       {"--to 1 --size 1920x1080 --pad --quality draft", "width=1920\nheight=1080\n"},
+      {"--to 1 --size 1080x1920 --pad --quality draft", "width=1080\nheight=1920\n"},
+      {"--to 1 --size 1440x1080 --scale-only --quality draft", "width=1440\nheight=1080\n"},
   };
   for (const auto& c : cases) {
     CommandRun run = Capture(Show() + "--fps 10 --output clip.mp4 " + c.args);
@@ -504,19 +507,76 @@ TEST(CapturePathsTest, ANameWithoutASlashIsInTheWorkingFolder) {
   }
 }
 
-// A white circle line 4 pixels wide on black, drawn on an offscreen window
-// with the given samples a pixel: the count of pixels strictly between the
-// two colours (the partly covered ones along the line).
-long PartlyCoveredPixels(int samples) {
+// The variance of the green channel's 4-neighbour Laplacian: high where
+// edges are crisp and fine lines sharp, low where they are smoothed.
+double LaplacianVariance(const Image& image) {
+  double sum = 0.0, squares = 0.0;
+  long n = 0;
+  for (int y = 1; y + 1 < image.height; ++y) {
+    for (int x = 1; x + 1 < image.width; ++x) {
+      const double l = image.At(x - 1, y, 1) + image.At(x + 1, y, 1) + image.At(x, y - 1, 1) +
+                       image.At(x, y + 1, 1) - 4.0 * image.At(x, y, 1);
+      sum += l;
+      squares += l * l;
+      ++n;
+    }
+  }
+  return squares / n - (sum / n) * (sum / n);
+}
+
+// Whether rows [from, to) of the image are black.
+bool BlackRows(const Image& image, int from, int to) {
+  for (int y = from; y < to; ++y)
+    for (int x = 0; x < image.width; ++x)
+      if (image.At(x, y, 0) + image.At(x, y, 1) + image.At(x, y, 2) != 0) return false;
+  return true;
+}
+
+TEST_F(CaptureTool, SizesAreDrawnWithTheirOwnPixelsAndPaddedPicturesCentred) {
+  for (const std::string args : {"--output base.png", "--size 1440x1080 --output drawn.png",
+                                 "--size 1080x1920 --pad --output phone.png"}) {
+    CommandRun run = Capture(Show() + "--fps 10 --still 30 " + args);
+    ASSERT_EQ(run.status, 0) << args << "\n" << run.err;
+  }
+  // What --scale-only makes of the show's own pixels.
+  ASSERT_EQ(std::system("ffmpeg -v error -i base.png -vf scale=1440:1080:flags=lanczos scaled.png"), 0);
+  const Image base = Load("base.png"), drawn = Load("drawn.png"), scaled = Load("scaled.png");
+  ASSERT_EQ(drawn.width, 1440);
+  ASSERT_EQ(drawn.height, 1080);
+  // Edges as crisp as at 800 x 600, far crisper than the scaled ones. The
+  // larger picture has 1.8 times the edges' length in 3.24 times the pixels,
+  // so the same crispness gives 1.8 times less variance a pixel.
+  const double drawnCrispness = 1.8 * LaplacianVariance(drawn) / LaplacianVariance(base);
+  const double scaledCrispness = 1.8 * LaplacianVariance(scaled) / LaplacianVariance(base);
+  EXPECT_NEAR(drawnCrispness, 1.0, 0.2);
+  EXPECT_LT(scaledCrispness, 0.5 * drawnCrispness);
+
+  // 1080 columns of 4:3 are 810 rows, centred: bars of 555 rows above and below.
+  const Image phone = Load("phone.png");
+  ASSERT_EQ(phone.width, 1080);
+  ASSERT_EQ(phone.height, 1920);
+  EXPECT_TRUE(BlackRows(phone, 0, 555));
+  EXPECT_TRUE(BlackRows(phone, 1365, 1920));
+  EXPECT_FALSE(BlackRows(phone, 555, 655));
+  EXPECT_FALSE(BlackRows(phone, 1265, 1365));
+}
+
+// A white circle line 4 of the show's pixels wide on black, drawn on an
+// offscreen window with the given samples a pixel and rows of pixels: the
+// count of pixels strictly between the two colours (the partly covered ones
+// along the line).
+long PartlyCoveredPixels(int samples, int rows = platform::SHOW_HEIGHT) {
   platform::OffscreenWindow window;
   window.samples = samples;
+  window.drawnWidth = rows * 4 / 3;
+  window.drawnHeight = rows;
   EXPECT_TRUE(window.Open(platform::SHOW_WIDTH, platform::SHOW_HEIGHT, 16, 0, false)) << window.Error();
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glOrtho(0.0, platform::SHOW_WIDTH, 0.0, platform::SHOW_HEIGHT, -1.0, 1.0);
-  glLineWidth(4.0f);
+  glLineWidth(4.0f * static_cast<float>(rows) / platform::SHOW_HEIGHT);
   glColor3f(1.0f, 1.0f, 1.0f);
   glBegin(GL_LINE_LOOP);
   for (int i = 0; i < 360; ++i)
@@ -533,6 +593,9 @@ TEST_F(CaptureTool, FourSamplesGiveSmoothEdgesAndTooManyAreRefused) {
   // most pixels along both edges of the ring (about 2 x 2 pi 250) are partly covered.
   EXPECT_EQ(PartlyCoveredPixels(0), 0);
   EXPECT_GT(PartlyCoveredPixels(4), 2000);
+  // Drawn with 1080 rows, the ring's edges are 1.8 times longer in pixels.
+  EXPECT_EQ(PartlyCoveredPixels(0, 1080), 0);
+  EXPECT_GT(PartlyCoveredPixels(4, 1080), 3600);
 
   platform::OffscreenWindow probe;
   ASSERT_TRUE(probe.Open(1, 1, 16, 0, false));

@@ -1,7 +1,9 @@
-// The show's bitmap font rendered with FreeType into a 512 x 512 atlas of
-// 32-pixel cells. Code c sits in column c mod 16 and row c div 16 from the
-// top of the image; the pen starts at the cell's left edge and all glyphs
-// share one baseline chosen so that every Latin-1 glyph fits its cell.
+// The show's bitmap font rendered with FreeType into a 2048 x 2048 atlas of
+// 128-pixel cells, sharp for the credit's 24-line cells on a 2160-line
+// screen (86 pixels). Code c sits in column c mod 16 and row c div 16 from
+// the top of the image; the pen starts at the cell's left edge and all
+// glyphs share one baseline chosen so that every Latin-1 glyph fits its
+// cell. Widths are written in 1/32 of a cell, whatever the cell's pixels.
 #include "font_atlas.h"
 
 #include <ft2build.h>
@@ -16,11 +18,13 @@
 
 namespace {
 
-constexpr int CELL = 32;
+constexpr int CELL = 128;
 constexpr int GRID = 16;
 constexpr int SIZE = CELL * GRID;
-// Rows kept clear at the top and bottom of each cell, so mipmaps do not mix neighbours.
-constexpr int PAD = 1;
+constexpr int WIDTH_UNITS = 32;  // a cell's width in the metrics' units
+// Rows kept clear at the top and bottom of each cell, so mipmaps do not mix
+// neighbours: one row of a 32-pixel cell.
+constexpr int PAD = CELL / 32;
 
 // Codes with a visible glyph or a blank of their own: printable ASCII and Latin-1.
 bool Printable(int code) { return (code >= 32 && code <= 126) || code >= 160; }
@@ -79,8 +83,11 @@ bool BakeFont(const std::string& dir, const std::string& fontPath) {
     const int left = std::max(0, g->bitmap_left);
     const int advance = static_cast<int>((g->advance.x + 32) >> 6);
     const int inkRight = left + static_cast<int>(g->bitmap.width);
-    // The quad shows only the leftmost width/32 of the cell: widen it over any overhanging ink.
-    widths[code] = std::clamp(std::max(advance, g->bitmap.width ? inkRight : 0), 0, CELL);
+    // The quad shows only the leftmost width/32 of the cell: widen it over
+    // any overhanging ink, rounding the ink's edge up.
+    const int advanceUnits = (advance * WIDTH_UNITS + CELL / 2) / CELL;
+    const int inkUnits = g->bitmap.width ? (inkRight * WIDTH_UNITS + CELL - 1) / CELL : 0;
+    widths[code] = std::clamp(std::max(advanceUnits, inkUnits), 0, WIDTH_UNITS);
     const int cellX = (code % GRID) * CELL;
     const int cellY = (code / GRID) * CELL;
     for (unsigned row = 0; row < g->bitmap.rows; ++row) {

@@ -115,7 +115,11 @@ double Rosette(double x, double y, double px) {
 
 }  // namespace
 
+// Each image has at least the pixels its sprite covers on a 2160-line
+// screen: the ornaments' glows reach 140 of the show's 600 lines (504 at
+// 2160), the rings and rosettes 280 (1008). Mipmaps take them down to
+// smaller screens.
 bool BakeSprites(const std::string& dir) {
-  return WriteSprite(dir + "/c2.png", 128, Glow) && WriteSprite(dir + "/circle3.png", 256, Rings) &&
-         WriteSprite(dir + "/3.png", 256, Rosette);
+  return WriteSprite(dir + "/c2.png", 512, Glow) && WriteSprite(dir + "/circle3.png", 1024, Rings) &&
+         WriteSprite(dir + "/3.png", 1024, Rosette);
 }
