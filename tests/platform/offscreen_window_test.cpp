@@ -1,5 +1,6 @@
 // The offscreen backend every rendering test relies on: a compatibility
-// context, 800 x 600 with a 16-bit depth buffer, a clock that moves only when set.
+// context, 800 x 600 with a 16-bit depth buffer, a clock that moves only when
+// set, and frames read back through its queue of pixel buffers.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -52,4 +53,46 @@ TEST_F(OffscreenGL, ReportsTheShowsWindowSizeAndInput) {
   EXPECT_NE(platform::GetWindowParam(platform::OPENED), 0);
   window.RequestClose();
   EXPECT_EQ(platform::GetWindowParam(platform::OPENED), 0);
+}
+
+// Frames read through the queue of pixel buffers come back in the order they
+// were drawn and whole: two in flight, a third read reusing the buffer
+// FinishRead has just emptied. Reopened with a larger multisampled picture,
+// the buffers take its size and the samples are resolved first.
+TEST_F(OffscreenGL, QueuedReadsComeBackWholeInTheOrderDrawn) {
+  const auto fill = [](float r, float g, float b) {
+    glClearColor(r, g, b, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+  };
+  std::vector<unsigned char> pixels;
+  const auto expectFrame = [&](int red, int green, int blue) {
+    ASSERT_TRUE(window.FinishRead(&pixels));
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(window.PixelWidth()) * window.PixelHeight() * 4);
+    for (size_t at : {size_t{0}, pixels.size() - 4}) {
+      EXPECT_EQ(pixels[at], red);
+      EXPECT_EQ(pixels[at + 1], green);
+      EXPECT_EQ(pixels[at + 2], blue);
+    }
+  };
+  for (int rows : {600, 1080}) {
+    SCOPED_TRACE(rows);
+    if (rows != 600) {
+      window.Close();
+      window.drawnWidth = rows * 4 / 3;
+      window.drawnHeight = rows;
+      window.samples = 4;
+      ASSERT_TRUE(window.Open(800, 600, 16, 0, true)) << window.Error();
+    }
+    fill(1.0f, 0.0f, 0.0f);
+    window.StartRead();
+    fill(0.0f, 1.0f, 0.0f);
+    window.StartRead();
+    EXPECT_EQ(window.ReadsQueued(), 2);
+    expectFrame(255, 0, 0);
+    fill(0.0f, 0.0f, 1.0f);
+    window.StartRead();
+    expectFrame(0, 255, 0);
+    expectFrame(0, 0, 255);
+    EXPECT_EQ(window.ReadsQueued(), 0);
+  }
 }
