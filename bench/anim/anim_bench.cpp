@@ -8,7 +8,7 @@
 #include "anim/animcurve.h"
 #include "anim/beziercurve.h"
 #include "anim/timeline.h"
-#include "support/counting_new.h"
+#include "counting_new/counting_new.h"
 #include "support/scratch_dir.h"
 
 namespace {

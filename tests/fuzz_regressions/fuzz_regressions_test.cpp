@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "fuzz/entries.h"
-#include "support/counting_new.h"
+#include "counting_new/counting_new.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// Test support: linking counting_new.cpp replaces the global operator new
-// and delete of the whole binary with ones that count allocations.
+// Linking the zarv_counting_new library replaces the global operator new and
+// delete of the whole binary with ones that count allocations.
 #pragma once
 
 // Allocations made through operator new (any form) so far.

@@ -2,7 +2,7 @@
 // versions that count the blocks handed out and those still alive, so a
 // test or benchmark can show a stretch of code allocates nothing, or gives
 // back all it took.
-#include "support/counting_new.h"
+#include "counting_new/counting_new.h"
 
 #include <atomic>
 #include <cstdlib>
