@@ -25,7 +25,7 @@ class Overlay : public OffscreenFont {
 
 }  // namespace
 
-TEST_F(Overlay, LeavesBothMatrixStacksAsFound) {
+TEST_F(Overlay, LeavesBothMatrixStacksAndTheLineWidthAsFound) {
   std::array<float, 512> silence{};
   FFT = silence.data();
   glMatrixMode(GL_PROJECTION);
@@ -37,7 +37,11 @@ TEST_F(Overlay, LeavesBothMatrixStacksAsFound) {
   GLfloat projection[16], modelview[16];
   glGetFloatv(GL_PROJECTION_MATRIX, projection);
   glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+  glLineWidth(4.0f);
   MusicDrawFFT();
+  GLfloat lineWidth = 0.0f;
+  glGetFloatv(GL_LINE_WIDTH, &lineWidth);
+  EXPECT_EQ(lineWidth, 4.0f);
   GLfloat after[16];
   GLint mode = 0, depth = 0;
   glGetIntegerv(GL_MATRIX_MODE, &mode);

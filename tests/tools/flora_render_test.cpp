@@ -182,7 +182,8 @@ TEST_F(BakedPictures, TheCreditReadsOnOneLineAtTheBottom) {
   }
   EXPECT_GT(inside, 150);
   EXPECT_EQ(outside, 0);
-  // Five inked glyphs with gaps between them: count the columns of ink runs.
+  // Glyphs with gaps between them: count the columns of ink runs. r's arm
+  // reaches past its advance to the T's bar, so that pair inks one run.
   int runs = 0;
   bool inRun = false;
   for (int x = 360; x <= right + 2; ++x) {
@@ -191,7 +192,7 @@ TEST_F(BakedPictures, TheCreditReadsOnOneLineAtTheBottom) {
     if (ink && !inRun) ++runs;
     inRun = ink;
   }
-  EXPECT_GE(runs, 5);
+  EXPECT_EQ(runs, 4);
   // Larger, for the eye.
   font.Print(40, 300, 96, "rT & wn");
   font.Print(40, 200, 48, "\xc0\xe9\xee\xf5\xfc \xc7\xdf 0123456789 ?!");
