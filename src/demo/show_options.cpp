@@ -33,10 +33,14 @@ OptionTable ShowOptionTable(ShowOptions* options) {
                               "and show on a software renderer, which lacks the fill rate"));
   for (const Option& row : HelpAndVersion(&options->help, &options->version)) table.rows.push_back(row);
   table.after =
-      "Keys: Escape ends the show; F1 shows or hides the spectrum overlay.\n"
+      "Keys:\n"
+      "  Escape  ends the show\n"
+      "  F1      shows or hides the spectrum overlay\n"
       "\n"
-      "Exit status: 0 when the show ended, 1 when it could not start (no display, missing files: zarv.log "
-      "says why), 2 for a command line, a track or an audio source it cannot take, 130 when interrupted "
-      "(Ctrl-C).\n";
+      "Exit status:\n"
+      "  0    the show ended\n"
+      "  1    it could not start (no display, missing files: zarv.log says why)\n"
+      "  2    a command line, a track or an audio source it cannot take\n"
+      "  130  interrupted (Ctrl-C)\n";
   return table;
 }

@@ -90,7 +90,13 @@ std::string Wrapped(const std::string& text, size_t first, size_t indent) {
       out += "\n" + std::string(indent, ' ');
       column = indent;
     }
-    // A line's own indentation is kept, as in a column of examples.
+    // A line that fits is kept as written, its columns aligned by spaces
+    // (keys, exit statuses); a longer one keeps its own indentation.
+    if (column + (lineEnd - start) <= HELP_WIDTH) {
+      out.append(text, start, lineEnd - start);
+      start = lineEnd + 1;
+      continue;
+    }
     size_t word = start;
     while (word < lineEnd && text[word] == ' ') ++word;
     out.append(word - start, ' ');
@@ -251,7 +257,10 @@ std::string OptionParser::Help() const {
   size_t column = 0;
   for (const Option& o : table.rows) column = std::max(column, 2 + Names(o).size() + 2);
   column = std::min(column, WIDEST_NAME_COLUMN);
-  std::string text = Usage() + "\n\n" + Wrapped(table.about, 0, 0) + "\n\n";
+  // The usage line, the "Options:" heading and the headings of after are
+  // the shapes help2man reads for a manual page's synopsis and sections.
+  std::string text = "Usage: " + table.program + " [OPTION]...\n\n" + Wrapped(table.about, 0, 0) + "\n\n";
+  text += "Options:\n";
   for (const Option& o : table.rows) {
     std::string help = o.help;
     std::string notes = Limits(o);

@@ -55,7 +55,7 @@ struct OptionTable {
   std::string program;  // "zarv-capture"
   std::string about;    // the paragraph under the usage line
   std::vector<Option> rows;
-  std::string after;  // paragraphs after the options (exit statuses, examples)
+  std::string after;  // after the options: notes, then parts headed by a line such as "Keys:"
 };
 
 class OptionParser {
@@ -69,7 +69,8 @@ class OptionParser {
   // Whether the option (by its long name) was on the command line.
   bool Given(const std::string& name) const { return given.count(name) != 0; }
 
-  // The --help text: usage, about, every row with its limits, after.
+  // The --help text: "Usage: PROGRAM [OPTION]...", about, every row with
+  // its limits under "Options:", after.
   std::string Help() const;
   // "Usage: PROGRAM [--a X] [--b] ...", wrapped, for a mistaken command line.
   std::string Usage() const;

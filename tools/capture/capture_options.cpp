@@ -150,13 +150,18 @@ OptionTable Table(CaptureOptions* o, Given* g) {
       "it "
       "is a terminal.\n"
       "\n"
-      "Exit status: 0 done, 1 rendering or encoding failed (ffmpeg's message is shown; no file is left under "
-      "the output name), 2 bad options, a track that cannot be played or an output that cannot be written, "
-      "130 interrupted (Ctrl-C; no video is left).\n"
+      "Exit status:\n"
+      "  0    done\n"
+      "  1    rendering or encoding failed (ffmpeg's message is shown; no file is left\n"
+      "       under the output name)\n"
+      "  2    bad options, a track that cannot be played or an output that cannot be\n"
+      "       written\n"
+      "  130  interrupted (Ctrl-C; no video is left)\n"
       "\n"
-      "Examples: zarv-capture --output zarv.mp4\n"
-      "          zarv-capture --still 75 --still 120 --output stills/\n"
-      "          zarv-capture --music song.flac --size 1920x1080 --pad -o song.mp4\n";
+      "Examples:\n"
+      "  $ zarv-capture --output zarv.mp4\n"
+      "  $ zarv-capture --still 75 --still 120 --output stills/\n"
+      "  $ zarv-capture --music song.flac --size 1920x1080 --pad -o song.mp4\n";
   return table;
 }
 
