@@ -535,7 +535,7 @@ bool BlackRows(const Image& image, int from, int to) {
 TEST_F(CaptureTool, SizesAreDrawnWithTheirOwnPixelsAndPaddedPicturesCentred) {
   for (const std::string args : {"--output base.png", "--size 1440x1080 --output drawn.png",
                                  "--size 1080x1920 --pad --output phone.png"}) {
-    CommandRun run = Capture(Show() + "--fps 10 --still 30 " + args);
+    CommandRun run = Capture(Show() + "--fps 10 --still 12 " + args);
     ASSERT_EQ(run.status, 0) << args << "\n" << run.err;
   }
   // What --scale-only makes of the show's own pixels.
