@@ -8,9 +8,9 @@
 #include "foundation/options.h"
 
 struct ShowOptions {
-  std::string music;   // a track to play instead of the built-in soundtrack; empty: the soundtrack
-  std::string credit;  // the closing credit, UTF-8; empty: the track's own
-  std::string listen;  // the source --listen names; empty: the default output's monitor
+  std::string music;       // a track to play instead of the built-in soundtrack; empty: the soundtrack
+  std::string credit;      // the closing credit, UTF-8; empty: the track's own
+  std::string listen;      // the source --listen names; empty: the default output's monitor
   std::string resolution;  // "show", "screen", or empty: the renderer decides
   bool listSources = false;
   bool help = false;

@@ -95,9 +95,10 @@ void GlfwWindow::ChooseDrawnSize() {
   if (renderer == nullptr) renderer = "an unnamed renderer";
   const bool software = SoftwareRenderer(renderer);
   const bool screen = resolution == Resolution::SCREEN || (resolution == Resolution::AUTO && !software);
-  std::string why = resolution != Resolution::AUTO ? "asked for with --resolution"
-                    : software ? std::string("the software renderer ") + renderer + " lacks the fill rate for more"
-                               : std::string("the graphics card ") + renderer + " draws it at no cost";
+  const std::string why =
+      resolution != Resolution::AUTO ? "asked for with --resolution"
+      : software ? std::string("the software renderer ") + renderer + " lacks the fill rate for more"
+                 : std::string("the graphics card ") + renderer + " draws it at no cost";
   drawnWidth = showWidth;
   drawnHeight = showHeight;
   if (screen) {
@@ -152,8 +153,8 @@ void GlfwWindow::Present() {
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, letterbox.Name());
-  glBlitFramebuffer(0, 0, drawnWidth, drawnHeight, r.x, r.y, r.x + r.width, r.y + r.height, GL_COLOR_BUFFER_BIT,
-                    GL_LINEAR);
+  glBlitFramebuffer(0, 0, drawnWidth, drawnHeight, r.x, r.y, r.x + r.width, r.y + r.height,
+                    GL_COLOR_BUFFER_BIT, GL_LINEAR);
   glfwSwapBuffers(window);
   glBindFramebuffer(GL_FRAMEBUFFER, letterbox.Name());
   glClearColor(clear[0], clear[1], clear[2], clear[3]);

@@ -1,6 +1,7 @@
 // The offscreen backend: a Mesa EGL surfaceless OpenGL context (no X server)
 // drawing into a framebuffer object of the show's size or of a picture size
-// set before it opens, with a clock that moves only when set. The capture tool and the rendering tests run on it.
+// set before it opens, with a clock that moves only when set. The capture
+// tool and the rendering tests run on it.
 #pragma once
 
 #include <functional>
@@ -87,7 +88,7 @@ class OffscreenWindow : public Backend {
   unsigned pixelBuffers[READS_IN_FLIGHT] = {};
   int readsQueued = 0;
   int oldestRead = 0;  // the pixel buffer FinishRead takes next
-  int width = 0;  // the framebuffer's pixels
+  int width = 0;       // the framebuffer's pixels
   int height = 0;
   int showWidth = 0;  // the size Open was given
   int showHeight = 0;

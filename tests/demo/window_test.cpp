@@ -125,8 +125,9 @@ TEST_F(ShowOnDesktop, OpensAtTheCurrentModeBlackWithNoPointerAndCtrlCEndsIt) {
   for (const std::string& line : ReadLines("zarv.log"))
     EXPECT_EQ(line.find("ZARV"), std::string::npos) << line;
   // llvmpipe draws the show's own pixels, scaled up.
-  EXPECT_NE(ReadFile("zarv.log").find("Resolution: show, drawn at 800 x 600 and scaled to the screen (the "
-                                      "software renderer llvmpipe"),
+  EXPECT_NE(ReadFile("zarv.log")
+                .find("Resolution: show, drawn at 800 x 600 and scaled to the screen (the "
+                      "software renderer llvmpipe"),
             std::string::npos)
       << ReadFile("zarv.log");
   // The window takes the mode the monitor is in, refresh rate included.
@@ -157,8 +158,9 @@ TEST_F(ShowWindow, TitleShowsFrameRateAndEscapeEndsTheShow) {
   EXPECT_TRUE(std::regex_match(title, std::regex("[1-9][0-9]* \\(frags=0\\)"))) << title;
   RunOn(server.display, "xdotool key Escape");
   EXPECT_EQ(zarv->Wait(20), 0) << ReadFile("stderr.txt");
-  EXPECT_NE(ReadFile("zarv.log").find("Resolution: screen, drawn at 800 x 600, the screen's largest 4:3 area "
-                                      "(asked for with --resolution)"),
+  EXPECT_NE(ReadFile("zarv.log")
+                .find("Resolution: screen, drawn at 800 x 600, the screen's largest 4:3 area "
+                      "(asked for with --resolution)"),
             std::string::npos)
       << ReadFile("zarv.log");
 }

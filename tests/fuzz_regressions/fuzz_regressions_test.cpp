@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/entries.h"
 #include "counting_new/counting_new.h"
+#include "fuzz/entries.h"
 
 namespace {
 

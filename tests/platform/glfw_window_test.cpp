@@ -190,10 +190,12 @@ TEST_F(GlfwWindowOn, ScreenResolutionDrawsWithTheScreensPixelsAndShowWithTheShow
     int drawnWidth;
     const char* logLine;
   } cases[] = {
-      {platform::Resolution::SCREEN, 1600, "Resolution: screen, drawn at 1600 x 1200, the screen's largest 4:3 area"},
+      {platform::Resolution::SCREEN, 1600,
+       "Resolution: screen, drawn at 1600 x 1200, the screen's largest 4:3 area"},
       {platform::Resolution::SHOW, 800, "Resolution: show, drawn at 800 x 600 and scaled to the screen"},
-      {platform::Resolution::AUTO, 800, "Resolution: show, drawn at 800 x 600 and scaled to the screen (the "
-                                        "software renderer llvmpipe"},
+      {platform::Resolution::AUTO, 800,
+       "Resolution: show, drawn at 800 x 600 and scaled to the screen (the "
+       "software renderer llvmpipe"},
   };
   for (const auto& c : cases) {
     window.resolution = c.resolution;

@@ -37,9 +37,9 @@ struct CaptureOptions {
   int videoHeight = 0;
   bool pad = false;        // the picture keeps 4:3 on black bars in a frame of another shape
   bool scaleOnly = false;  // the show's own pixels drawn and scaled up by ffmpeg, which is faster
-  int msaa = 0;        // samples a pixel in the offscreen framebuffer; 0: one, no anti-aliasing
-  std::string music;   // a track instead of the built-in soundtrack; empty: the soundtrack
-  std::string credit;  // the closing credit, UTF-8; empty: the track's own
+  int msaa = 0;            // samples a pixel in the offscreen framebuffer; 0: one, no anti-aliasing
+  std::string music;       // a track instead of the built-in soundtrack; empty: the soundtrack
+  std::string credit;      // the closing credit, UTF-8; empty: the track's own
   // Where data/ and murel.mp3 are; empty: the folder of the executable.
   std::string showDir;
   bool help = false;

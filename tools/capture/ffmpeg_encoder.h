@@ -26,7 +26,8 @@ class FfmpegEncoder {
     bool bottomUp = false;  // rows come bottom row first, as GL reads them: ffmpeg flips them
     std::string preset;     // x264's preset name
     int crf = 0;            // x264's constant rate factor, 0..51
-    int videoWidth = 0;     // the video's size in pixels, the frames scaled to it with lanczos; 0: the frames' size
+    int videoWidth =
+        0;  // the video's size in pixels, the frames scaled to it with lanczos; 0: the frames' size
     int videoHeight = 0;
     bool pad = false;     // keep the frames' aspect ratio inside the video size, on black bars
     std::string rawCopy;  // a file that gets every frame as ffmpeg does; empty: none
