@@ -243,7 +243,7 @@ class CaptureRun {
   std::vector<unsigned char> FramePixels(const OfflineShow& show) const {
     std::vector<unsigned char> picture = show.TopDownPixels();
     if (!o.pad) return picture;
-    return Framed(picture, show.window.PixelWidth(), show.window.PixelHeight(), o.videoWidth, o.videoHeight);
+    return Framed(picture, show.window.PixelWidth(), show.window.PixelHeight(), frameWidth, frameHeight);
   }
 
   // The frame as PNG images, one for each target.
