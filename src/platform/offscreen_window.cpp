@@ -9,7 +9,6 @@
 #include <GL/glext.h>
 
 #include <cassert>
-#include <cstring>
 
 namespace platform {
 
@@ -51,12 +50,14 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
   width = drawnWidth > 0 ? drawnWidth : w;
   height = drawnHeight > 0 ? drawnHeight : h;
 
-  if (samples > 0 && !resolved.Create(width, height, depthBits)) {
-    error = "the offscreen framebuffer is incomplete";
-    Close();
-    return false;
+  for (Framebuffer& picture : pictures) {
+    if (!picture.Create(width, height, depthBits)) {
+      error = "the offscreen framebuffer is incomplete";
+      Close();
+      return false;
+    }
   }
-  if (!frame.Create(width, height, depthBits, samples)) {
+  if (samples > 0 && !multisampled.Create(width, height, depthBits, samples)) {
     error = "the offscreen framebuffer is incomplete";
     if (samples > MaxSamples())
       error += ": " + std::to_string(samples) + " samples asked for, at most " +
@@ -64,6 +65,8 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
     Close();
     return false;
   }
+  drawing = 0;
+  BindForDrawing();
   glViewport(0, 0, width, height);
   opened = true;
   closeRequested = false;
@@ -72,11 +75,14 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
 
 void OffscreenWindow::Close() {
   if (context == nullptr) return;
-  glDeleteBuffers(READS_IN_FLIGHT, pixelBuffers);
-  for (unsigned& buffer : pixelBuffers) buffer = 0;
+  for (void*& fence : drawn) {
+    if (fence != nullptr) glDeleteSync(static_cast<GLsync>(fence));
+    fence = nullptr;
+  }
   readsQueued = 0;
-  frame.Release();
-  resolved.Release();
+  oldestRead = 0;
+  multisampled.Release();
+  for (Framebuffer& picture : pictures) picture.Release();
   eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   eglDestroyContext(display, context);
   eglTerminate(display);
@@ -121,17 +127,20 @@ int OffscreenWindow::MaxSamples() const {
 
 void OffscreenWindow::BindForReading() const {
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  if (!resolved.Created()) return;
-  // A multisampled buffer cannot be read: its samples are averaged into the
-  // plain one, which is read instead.
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, frame.Name());
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolved.Name());
-  glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, resolved.Name());
+  if (multisampled.Created()) Resolve(drawing);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, pictures[drawing].Name());
 }
 
 void OffscreenWindow::BindForDrawing() const {
-  if (resolved.Created()) glBindFramebuffer(GL_FRAMEBUFFER, frame.Name());
+  glBindFramebuffer(GL_FRAMEBUFFER, multisampled.Created() ? multisampled.Name() : pictures[drawing].Name());
+}
+
+// A multisampled buffer cannot be read: its samples are averaged into a
+// plain picture, which is read instead.
+void OffscreenWindow::Resolve(int slot) const {
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, multisampled.Name());
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, pictures[slot].Name());
+  glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
 }
 
 void OffscreenWindow::ReadPixels(std::vector<unsigned char>* pixels) const {
@@ -143,33 +152,35 @@ void OffscreenWindow::ReadPixels(std::vector<unsigned char>* pixels) const {
 
 void OffscreenWindow::StartRead() {
   assert(readsQueued < READS_IN_FLIGHT && "FinishRead must take a frame before another read starts");
-  const GLsizeiptr bytes = static_cast<GLsizeiptr>(width) * height * 4;
-  if (pixelBuffers[0] == 0) {
-    glGenBuffers(READS_IN_FLIGHT, pixelBuffers);
-    for (unsigned buffer : pixelBuffers) {
-      glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-      glBufferData(GL_PIXEL_PACK_BUFFER, bytes, nullptr, GL_STREAM_READ);
-    }
-  }
-  BindForReading();
-  glBindBuffer(GL_PIXEL_PACK_BUFFER, pixelBuffers[(oldestRead + readsQueued) % READS_IN_FLIGHT]);
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-  BindForDrawing();
+  const int slot = drawing;
+  if (multisampled.Created()) Resolve(slot);
+  drawn[slot] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+  // The rasteriser starts on the frame now, while the show draws the next.
+  glFlush();
   ++readsQueued;
+  // The GL finishes every frame in flight before it reads from the picture
+  // bound for drawing, so a queued picture is left bound only when all are
+  // queued; FinishRead then frees one.
+  if (readsQueued < READS_IN_FLIGHT) drawing = (slot + 1) % READS_IN_FLIGHT;
+  BindForDrawing();
 }
 
 bool OffscreenWindow::FinishRead(std::vector<unsigned char>* pixels) {
   assert(readsQueued > 0 && "FinishRead needs a frame queued by StartRead");
   pixels->resize(static_cast<size_t>(width) * height * 4);
-  glBindBuffer(GL_PIXEL_PACK_BUFFER, pixelBuffers[oldestRead]);
-  const void* mapped = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
-  if (mapped != nullptr) std::memcpy(pixels->data(), mapped, pixels->size());
-  glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
-  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-  oldestRead = (oldestRead + 1) % READS_IN_FLIGHT;
+  const int slot = oldestRead;
+  GLsync finished = static_cast<GLsync>(drawn[slot]);
+  const bool done = finished != nullptr && glClientWaitSync(finished, 0, ~GLuint64{0}) != GL_WAIT_FAILED;
+  glDeleteSync(finished);
+  drawn[slot] = nullptr;
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, pictures[slot].Name());
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels->data());
+  if (readsQueued == READS_IN_FLIGHT) drawing = slot;
+  oldestRead = (slot + 1) % READS_IN_FLIGHT;
   --readsQueued;
-  return mapped != nullptr;
+  BindForDrawing();
+  return done;
 }
 
 }  // namespace platform

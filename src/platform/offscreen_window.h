@@ -49,9 +49,11 @@ class OffscreenWindow : public Backend {
 
   // Reading frames back without waiting for each, so that the next frame is
   // drawn while the last is still rasterised: StartRead queues the current
-  // frame's pixels into a pixel buffer and returns at once; FinishRead waits
-  // for the oldest queued frame and copies it out as ReadPixels does (false
-  // when the GL cannot map its buffer).
+  // frame and returns at once, and the next frame lands in a picture of its
+  // own; FinishRead waits for the oldest queued frame and copies it out as
+  // ReadPixels does (false when the GL failed to finish it). Once
+  // READS_IN_FLIGHT frames are queued, FinishRead must come before the next
+  // frame is drawn: that frame lands in the picture it frees.
   static constexpr int READS_IN_FLIGHT = 2;
   void StartRead();                                     // at most READS_IN_FLIGHT frames queued
   bool FinishRead(std::vector<unsigned char>* pixels);  // at least one frame queued
@@ -80,14 +82,21 @@ class OffscreenWindow : public Backend {
   // BindForDrawing then gives the show its framebuffer back.
   void BindForReading() const;
   void BindForDrawing() const;
+  // Averages the multisampled frame's samples into pictures[slot].
+  void Resolve(int slot) const;
 
   void* display = nullptr;  // EGLDisplay
   void* context = nullptr;  // EGLContext
-  Framebuffer frame;
-  Framebuffer resolved;  // the multisampled frame's pixels, made for reading
-  unsigned pixelBuffers[READS_IN_FLIGHT] = {};
+  // The show draws into the multisampled framebuffer when there are samples,
+  // else straight into pictures[drawing]. A queued read holds its picture
+  // until FinishRead; the rasteriser fills it meanwhile. A multisampled frame
+  // is resolved into the picture.
+  Framebuffer multisampled;
+  Framebuffer pictures[READS_IN_FLIGHT];
+  void* drawn[READS_IN_FLIGHT] = {};  // GLsync: a queued picture's frame is finished
+  int drawing = 0;                    // the picture the frame being drawn lands in
   int readsQueued = 0;
-  int oldestRead = 0;  // the pixel buffer FinishRead takes next
+  int oldestRead = 0;  // the picture FinishRead takes next
   int width = 0;       // the framebuffer's pixels
   int height = 0;
   int showWidth = 0;  // the size Open was given
