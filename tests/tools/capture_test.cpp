@@ -1,7 +1,7 @@
 // zarv-capture run as a program on the baked show: repeatable frames, what
 // the frames at 3 s and 150 s show, the schedule summary against a count
 // taken here, bad options and an ffmpeg that is missing or fails. Low frame
-// rates keep the simulated stretch before each frame short.
+// rates keep the stretch run before each frame short.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -86,16 +86,18 @@ class CaptureTool : public ::testing::Test {
   ScratchDir dir;
 };
 
+// The first capture draws 25 frames the second only runs: the frames both
+// write must not tell them apart.
 TEST_F(CaptureTool, TwoCapturesOfTheSameRangeGiveIdenticalFrames) {
-  CommandRun first = Capture(Show() + "--fps 5 --from 75 --to 76 --output a");
+  CommandRun first = Capture(Show() + "--fps 5 --from 70 --to 76 --output a");
   ASSERT_EQ(first.status, 0) << first.err;
   CommandRun second = Capture(Show() + "--fps 5 --from 75 --to 76 --output b");
   ASSERT_EQ(second.status, 0) << second.err;
 
-  const std::vector<std::string> names = Listing("a");
+  const std::vector<std::string> names = Listing("b");
   EXPECT_EQ(names, (std::vector<std::string>{"frame-000375.png", "frame-000376.png", "frame-000377.png",
                                              "frame-000378.png", "frame-000379.png"}));
-  EXPECT_EQ(Listing("b"), names);
+  EXPECT_EQ(Listing("a").size(), 30u);
   for (const std::string& name : names) EXPECT_EQ(ReadFile("a/" + name), ReadFile("b/" + name)) << name;
 
   // Mid-show, effects are on screen.
@@ -111,8 +113,8 @@ TEST_F(CaptureTool, TwoCapturesOfTheSameRangeGiveIdenticalFrames) {
 
   // stderr is a file here: no progress bar.
   EXPECT_EQ(first.err.find('\r'), std::string::npos) << first.err;
-  EXPECT_NE(first.out.find("Wrote 5 frames (show time 75.000 s to 75.800 s)"), std::string::npos)
-      << first.out;
+  EXPECT_NE(second.out.find("Wrote 5 frames (show time 75.000 s to 75.800 s)"), std::string::npos)
+      << second.out;
 }
 
 TEST_F(CaptureTool, FrameAtThreeSecondsIsBlackAndAt150OnlyTheCreditShows) {

@@ -84,7 +84,7 @@ struct Track {
   bool bass;      // energy in band 1 (43 Hz)
   bool mid;       // energy in band 17 (732 Hz)
   int fps;        // the capture's frame rate: low for long tracks
-  bool tailOnly;  // the video holds only the show's last seconds (all are still simulated)
+  bool tailOnly;  // the video holds only the show's last seconds (all are still run)
   const char* artist;
   const char* title;
   const char* credit;  // as the font draws it: Latin-1

@@ -1,5 +1,5 @@
-// Every frame from 0 on is drawn, since the show's state at a frame depends
-// on all before it; only the frames asked for are read back and written.
+// Every frame from 0 on is run, since the show's state at a frame depends on
+// all before it; only the frames asked for are drawn, read back and written.
 #include "capture.h"
 
 #include <GL/gl.h>
@@ -163,7 +163,7 @@ class CaptureRun {
     return EXIT_DONE;
   }
 
-  // Draws every frame from 0 and writes the wanted ones, until the range
+  // Runs every frame from 0 and draws and writes the wanted ones, until the range
   // ends, the show ends itself, writing fails or the run is interrupted.
   void RenderLoop() {
     started = std::chrono::steady_clock::now();
@@ -175,10 +175,14 @@ class CaptureRun {
     for (long n = 0; n < end && show.Running() && !failed && !captureInterrupted; ++n) {
       const bool wanted = video ? n >= first : targets.count(n) != 0;
       tally.Before();
-      show.Frame(n, [&] {
-        if (wanted && video) show.window.StartRead();
-        if (wanted && !video) pixels = FramePixels(show);
-      });
+      if (wanted) {
+        show.Frame(n, [&] {
+          if (video) show.window.StartRead();
+          if (!video) pixels = FramePixels(show);
+        });
+      } else {
+        show.RunUndrawn(n);
+      }
       tally.After(show.TimeOf(n));
       progress.Update(n + 1);
       if (wanted && !video) Write(n, &pixels);

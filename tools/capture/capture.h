@@ -1,4 +1,4 @@
-// One capture run: the show simulated from its start up to the last frame
+// One capture run: the show run from its start up to the last frame
 // asked for, the wanted frames written as a video, PNG frames or stills,
 // and the schedule summary printed at the end.
 #pragma once

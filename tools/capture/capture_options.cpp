@@ -144,7 +144,7 @@ OptionTable Table(CaptureOptions* o, Given* g) {
            "many frames as the range holds, at most their usual 600 and 1200"));
   for (const Option& row : HelpAndVersion(&o->help, &o->version)) table.rows.push_back(row);
   table.after =
-      "Frames before --from are simulated too (the show's state depends on them) but not written. At the end "
+      "Frames before --from are run too (the show's state depends on them) but not drawn. At the end "
       "a summary of the schedule the show ran is printed: effects of each kind created and retired per 10 s, "
       "the peak of live effects and how often each spawn rule fired. A progress bar is drawn on stderr when "
       "it "

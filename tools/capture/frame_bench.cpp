@@ -258,10 +258,7 @@ int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack) 
         return true;
       });
 
-  for (long n = 0; n < first && show.Running() && !captureInterrupted; ++n) show.Frame(n);
-  // Frames drawn without a read-back may still be rasterising: they are not
-  // the first timed frame's cost.
-  glFinish();
+  for (long n = 0; n < first && show.Running() && !captureInterrupted; ++n) show.RunUndrawn(n);
   capture.Open();
   bool captured = true;
   const FrameTimes timetable = TimeFrames(

@@ -2,6 +2,10 @@
 // startDemoTime to 0 and every later show time is exactly the clock's value.
 #include "offline_show.h"
 
+#define GL_GLEXT_PROTOTYPES
+#include <GL/gl.h>
+#include <GL/glext.h>
+
 #include <algorithm>
 #include <cassert>
 
@@ -36,6 +40,12 @@ void OfflineShow::Frame(long n, const std::function<void()>& wanted) {
   onFrame = wanted;
   display(1.0f / static_cast<float>(fps));
   onFrame = nullptr;
+}
+
+void OfflineShow::RunUndrawn(long n) {
+  glEnable(GL_RASTERIZER_DISCARD);
+  Frame(n);
+  glDisable(GL_RASTERIZER_DISCARD);
 }
 
 bool OfflineShow::Running() const { return running != 0; }

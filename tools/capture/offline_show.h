@@ -22,6 +22,10 @@ class OfflineShow {
   // Draws frame n. When wanted is set, it is called during the frame's swap
   // with the frame still bound, so it can read the pixels.
   void Frame(long n, const std::function<void()>& wanted = nullptr);
+  // Runs frame n as Frame does, with everything it draws discarded before
+  // rasterisation: the show's state moves on exactly as when drawn (no
+  // effect reads pixels back), at the cost of its own code and the vertices.
+  void RunUndrawn(long n);
   // False once the show has ended itself (its clock passed the timetable's showEnd).
   bool Running() const;
   // The show's shutdown (the window closes with it), then the effects still
