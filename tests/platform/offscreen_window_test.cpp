@@ -1,6 +1,6 @@
 // The offscreen backend every rendering test relies on: a compatibility
 // context, 800 x 600 with a 16-bit depth buffer, a clock that moves only when
-// set, and frames read back through its queue of pixel buffers.
+// set, and frames read back through its queue of pictures.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -55,10 +55,10 @@ TEST_F(OffscreenGL, ReportsTheShowsWindowSizeAndInput) {
   EXPECT_EQ(platform::GetWindowParam(platform::OPENED), 0);
 }
 
-// Frames read through the queue of pixel buffers come back in the order they
-// were drawn and whole: two in flight, a third read reusing the buffer
-// FinishRead has just emptied. Reopened with a larger multisampled picture,
-// the buffers take its size and the samples are resolved first.
+// Frames read through the queue come back in the order they were drawn and
+// whole: two in flight, a third drawn into the picture FinishRead has just
+// freed. Reopened with a larger multisampled picture, the pictures take its
+// size and the samples are resolved into them.
 TEST_F(OffscreenGL, QueuedReadsComeBackWholeInTheOrderDrawn) {
   const auto fill = [](float r, float g, float b) {
     glClearColor(r, g, b, 1.0f);

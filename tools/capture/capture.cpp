@@ -186,7 +186,7 @@ class CaptureRun {
       tally.After(show.TimeOf(n));
       progress.Update(n + 1);
       if (wanted && !video) Write(n, &pixels);
-      // A video frame is taken from its pixel buffer once the next is drawn.
+      // A video frame is read back once the next is drawn.
       if (video && show.window.ReadsQueued() == platform::OffscreenWindow::READS_IN_FLIGHT) {
         TakeVideoFrame(&show.window, &pixels);
       }
@@ -230,7 +230,7 @@ class CaptureRun {
     return status;
   }
 
-  // The oldest frame read into a pixel buffer, handed to ffmpeg; *pixels is
+  // The oldest queued frame, read back and handed to ffmpeg; *pixels is
   // swapped for a spare buffer.
   void TakeVideoFrame(platform::OffscreenWindow* window, std::vector<unsigned char>* pixels) {
     if (!window->FinishRead(pixels)) {
