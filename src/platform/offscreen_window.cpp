@@ -125,12 +125,6 @@ int OffscreenWindow::MaxSamples() const {
   return most;
 }
 
-void OffscreenWindow::BindForReading() const {
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  if (multisampled.Created()) Resolve(drawing);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, pictures[drawing].Name());
-}
-
 void OffscreenWindow::BindForDrawing() const {
   glBindFramebuffer(GL_FRAMEBUFFER, multisampled.Created() ? multisampled.Name() : pictures[drawing].Name());
 }
@@ -143,10 +137,16 @@ void OffscreenWindow::Resolve(int slot) const {
   glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
 }
 
-void OffscreenWindow::ReadPixels(std::vector<unsigned char>* pixels) const {
+void OffscreenWindow::ReadPicture(int slot, std::vector<unsigned char>* pixels) const {
   pixels->resize(static_cast<size_t>(width) * height * 4);
-  BindForReading();
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, pictures[slot].Name());
   glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels->data());
+}
+
+void OffscreenWindow::ReadPixels(std::vector<unsigned char>* pixels) const {
+  if (multisampled.Created()) Resolve(drawing);
+  ReadPicture(drawing, pixels);
   BindForDrawing();
 }
 
@@ -167,15 +167,12 @@ void OffscreenWindow::StartRead() {
 
 bool OffscreenWindow::FinishRead(std::vector<unsigned char>* pixels) {
   assert(readsQueued > 0 && "FinishRead needs a frame queued by StartRead");
-  pixels->resize(static_cast<size_t>(width) * height * 4);
   const int slot = oldestRead;
   GLsync finished = static_cast<GLsync>(drawn[slot]);
   const bool done = finished != nullptr && glClientWaitSync(finished, 0, ~GLuint64{0}) != GL_WAIT_FAILED;
   glDeleteSync(finished);
   drawn[slot] = nullptr;
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, pictures[slot].Name());
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels->data());
+  ReadPicture(slot, pixels);
   if (readsQueued == READS_IN_FLIGHT) drawing = slot;
   oldestRead = (slot + 1) % READS_IN_FLIGHT;
   --readsQueued;

@@ -78,10 +78,10 @@ class OffscreenWindow : public Backend {
   std::function<void()> onSwap;
 
  private:
-  // Makes the frame's pixels the read framebuffer's (resolving samples);
-  // BindForDrawing then gives the show its framebuffer back.
-  void BindForReading() const;
+  // Gives the show its framebuffer back after a read or a resolve.
   void BindForDrawing() const;
+  // Copies pictures[slot] out as tightly packed RGBA rows, bottom row first.
+  void ReadPicture(int slot, std::vector<unsigned char>* pixels) const;
   // Averages the multisampled frame's samples into pictures[slot].
   void Resolve(int slot) const;
 
