@@ -121,15 +121,23 @@ bool MeshGroup::Drawable(const Triangle& triangle) const {
   return true;
 }
 
+// One indexed draw from the group's own arrays: each vertex is lit once per
+// draw rather than once per corner, and the pixels are those of corners sent
+// one by one, since every corner keeps its place in the triangle order.
 void MeshGroup::Render() {
   glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, &colour.r);
-  glBegin(GL_TRIANGLES);
+  std::vector<GLuint> corners;
+  corners.reserve(triangles.size() * 3);
   for (const Triangle& triangle : triangles) {
     if (!Drawable(triangle)) continue;
-    for (int k : triangle.index) {
-      glNormal3fv(&normals[k].x);
-      glVertex3fv(&vertices[k].x);
-    }
+    for (int k : triangle.index) corners.push_back(static_cast<GLuint>(k));
   }
-  glEnd();
+  if (corners.empty()) return;
+  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glVertexPointer(3, GL_FLOAT, sizeof(Vector3), &vertices[0].x);
+  glNormalPointer(GL_FLOAT, sizeof(Vector3), &normals[0].x);
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corners.size()), GL_UNSIGNED_INT, corners.data());
+  glPopClientAttrib();
 }

@@ -1,6 +1,6 @@
 // Static triangle models read from the line-oriented ".mesh" text format:
 // named groups of vertices, per-vertex normals, triangles and a diffuse
-// colour, drawn in immediate mode. Lighting and transforms are the caller's.
+// colour, drawn from vertex arrays. Lighting and transforms are the caller's.
 #pragma once
 
 #include <string>
@@ -22,7 +22,8 @@ class MeshGroup {
   // True when every corner of triangle indexes both vertices and normals.
   bool Drawable(const Triangle& triangle) const;
   // Sets the diffuse material of both faces to colour and draws the
-  // drawable triangles with their normals.
+  // drawable triangles with their normals; the client arrays are left as
+  // they were.
   void Render();
 
   std::string name;

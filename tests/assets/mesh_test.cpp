@@ -250,6 +250,8 @@ TEST_F(MeshGL, RenderSetsTheDiffuseMaterialOfBothFacesAndNothingElse) {
   }
   glGetFloatv(GL_CURRENT_COLOR, got);
   EXPECT_FLOAT_EQ(got[0], 0.9f);
+  EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+  EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
