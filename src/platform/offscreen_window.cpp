@@ -158,9 +158,10 @@ void OffscreenWindow::StartRead() {
   // The rasteriser starts on the frame now, while the show draws the next.
   glFlush();
   ++readsQueued;
-  // The GL finishes every frame in flight before it reads from the picture
-  // bound for drawing, so a queued picture is left bound only when all are
-  // queued; FinishRead then frees one.
+  // A queued picture is left bound only when all are queued; FinishRead then
+  // frees one. (llvmpipe still makes a read wait for every frame in flight:
+  // a finished frame keeps its picture counted as in use until a later frame
+  // starts. The rasteriser is the slower side, so the show loses no time.)
   if (readsQueued < READS_IN_FLIGHT) drawing = (slot + 1) % READS_IN_FLIGHT;
   BindForDrawing();
 }
