@@ -65,6 +65,11 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
     Close();
     return false;
   }
+  if (!aside.Create(2, 2, depthBits)) {
+    error = "the offscreen framebuffer is incomplete";
+    Close();
+    return false;
+  }
   drawing = 0;
   BindForDrawing();
   glViewport(0, 0, width, height);
@@ -82,6 +87,7 @@ void OffscreenWindow::Close() {
   readsQueued = 0;
   oldestRead = 0;
   multisampled.Release();
+  aside.Release();
   for (Framebuffer& picture : pictures) picture.Release();
   eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   eglDestroyContext(display, context);
@@ -150,6 +156,19 @@ void OffscreenWindow::ReadPixels(std::vector<unsigned char>* pixels) const {
   BindForDrawing();
 }
 
+// llvmpipe keeps each finished frame's framebuffer in use until it starts a
+// new frame in that frame's slot, and a read of a picture in use waits for
+// every frame queued. It takes the first finished slot it finds, so slots
+// left by frames run before the capture would hold their pictures for good:
+// those frames draw aside.
+void OffscreenWindow::SetUndrawn(bool undrawn) {
+  if (undrawn) {
+    glBindFramebuffer(GL_FRAMEBUFFER, aside.Name());
+  } else {
+    BindForDrawing();
+  }
+}
+
 void OffscreenWindow::StartRead() {
   assert(readsQueued < READS_IN_FLIGHT && "FinishRead must take a frame before another read starts");
   const int slot = drawing;
@@ -158,11 +177,7 @@ void OffscreenWindow::StartRead() {
   // The rasteriser starts on the frame now, while the show draws the next.
   glFlush();
   ++readsQueued;
-  // A queued picture is left bound only when all are queued; FinishRead then
-  // frees one. (llvmpipe still makes a read wait for every frame in flight:
-  // a finished frame keeps its picture counted as in use until a later frame
-  // starts. The rasteriser is the slower side, so the show loses no time.)
-  if (readsQueued < READS_IN_FLIGHT) drawing = (slot + 1) % READS_IN_FLIGHT;
+  drawing = (slot + 1) % PICTURES;
   BindForDrawing();
 }
 
@@ -173,9 +188,12 @@ bool OffscreenWindow::FinishRead(std::vector<unsigned char>* pixels) {
   const bool done = finished != nullptr && glClientWaitSync(finished, 0, ~GLuint64{0}) != GL_WAIT_FAILED;
   glDeleteSync(finished);
   drawn[slot] = nullptr;
+  // Starting the next frame, with the clear it begins with anyway, makes
+  // llvmpipe let go of the finished one (see SetUndrawn): the read then takes
+  // the picture at once while the frame after it is still rasterised.
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   ReadPicture(slot, pixels);
-  if (readsQueued == READS_IN_FLIGHT) drawing = slot;
-  oldestRead = (slot + 1) % READS_IN_FLIGHT;
+  oldestRead = (slot + 1) % PICTURES;
   --readsQueued;
   BindForDrawing();
   return done;

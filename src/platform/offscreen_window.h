@@ -53,11 +53,14 @@ class OffscreenWindow : public Backend {
   // own; FinishRead waits for the oldest queued frame and copies it out as
   // ReadPixels does (false when the GL failed to finish it). Once
   // READS_IN_FLIGHT frames are queued, FinishRead must come before the next
-  // frame is drawn: that frame lands in the picture it frees.
+  // frame is drawn. FinishRead clears the picture the next frame lands in.
   static constexpr int READS_IN_FLIGHT = 2;
   void StartRead();                                     // at most READS_IN_FLIGHT frames queued
   bool FinishRead(std::vector<unsigned char>* pixels);  // at least one frame queued
   int ReadsQueued() const { return readsQueued; }
+  // While set, what the show draws goes to a small framebuffer aside rather
+  // than a picture: for frames run undrawn before the first that is read.
+  void SetUndrawn(bool undrawn);
 
   // What tests and the capture tool steer.
   void PressKey(int key) { keysDown.insert(key); }
@@ -90,11 +93,14 @@ class OffscreenWindow : public Backend {
   // The show draws into the multisampled framebuffer when there are samples,
   // else straight into pictures[drawing]. A queued read holds its picture
   // until FinishRead; the rasteriser fills it meanwhile. A multisampled frame
-  // is resolved into the picture.
+  // is resolved into the picture. One picture more than the reads in flight
+  // lets the next frame start before the oldest is read.
+  static constexpr int PICTURES = READS_IN_FLIGHT + 1;
   Framebuffer multisampled;
-  Framebuffer pictures[READS_IN_FLIGHT];
-  void* drawn[READS_IN_FLIGHT] = {};  // GLsync: a queued picture's frame is finished
-  int drawing = 0;                    // the picture the frame being drawn lands in
+  Framebuffer pictures[PICTURES];
+  Framebuffer aside;           // what undrawn frames draw into
+  void* drawn[PICTURES] = {};  // GLsync: a queued picture's frame is finished
+  int drawing = 0;             // the picture the frame being drawn lands in
   int readsQueued = 0;
   int oldestRead = 0;  // the picture FinishRead takes next
   int width = 0;       // the framebuffer's pixels

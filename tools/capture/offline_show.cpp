@@ -44,7 +44,9 @@ void OfflineShow::Frame(long n, const std::function<void()>& wanted) {
 
 void OfflineShow::RunUndrawn(long n) {
   glEnable(GL_RASTERIZER_DISCARD);
+  window.SetUndrawn(true);
   Frame(n);
+  window.SetUndrawn(false);
   glDisable(GL_RASTERIZER_DISCARD);
 }
 
