@@ -33,8 +33,9 @@ constexpr int PIPE_BYTES = 1 << 20;
 constexpr size_t MAX_QUEUED = 2;
 // ffmpeg reads every raw frame into a newly allocated packet. glibc gives
 // blocks that big fresh mappings and returns them on free, so each frame's
-// read faulted in every page anew: half of ffmpeg's time. Raising the
-// thresholds (32 MiB is glibc's highest) lets freed frames be reused.
+// read faulted in every page anew (about half of ffmpeg's time in a
+// profile). Raising the thresholds (32 MiB is glibc's highest) lets freed
+// frames' memory be reused.
 const char* const FFMPEG_MALLOC_TUNING[] = {"MALLOC_MMAP_THRESHOLD_=33554432",
                                             "MALLOC_TRIM_THRESHOLD_=268435456"};
 
