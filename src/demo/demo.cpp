@@ -85,7 +85,7 @@ void init() {
   platform::GetDrawnSize(&drawnWidth, &drawnHeight);
   glViewport(0, 0, drawnWidth, drawnHeight);
   platform::Enable(platform::STICKY_KEYS);
-  platform::SwapInterval(0);
+  platform::SwapInterval(1);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glEnable(GL_BLEND);
   glHint(GL_FOG_HINT, GL_NICEST);
@@ -94,6 +94,7 @@ void init() {
   glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
   LoadAssets();
   startDemoTime = static_cast<float>(platform::GetTime());
+  scheduleClock().Restart(0.0);
 }
 
 void display(float dt) {

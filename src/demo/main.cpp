@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
     platform::SetLiveResolution(options.resolution == "screen" ? platform::Resolution::SCREEN
                                                                : platform::Resolution::SHOW);
   }
+  platform::SetLiveFrameLimit(options.fpsLimit);
   platform::CatchInterrupts();
   int status = runShow();
   return platform::Interrupted() ? platform::EXIT_INTERRUPTED : status;

@@ -2,6 +2,9 @@
 // frame's base GL state and cannot leak its own into the next effect.
 // Creation comes after drawing and retiring: a new effect is first drawn in
 // the next frame, and a Circle2Frag's parent is always a running effect.
+// The rules count calls (one chance in ten a call, one ornament a call while
+// the bass is loud), so they run on the clock's ticks rather than per frame:
+// at 60 frames a second that is one tick a frame.
 #include "demo/scheduler.h"
 
 #include <GL/gl.h>
@@ -23,6 +26,7 @@ namespace {
 constexpr size_t MAX_EFFECTS = 15;
 
 ScheduleCounts counts;
+ScheduleClock ticks;
 
 // A band's level, widened to double as the thresholds are; silent without music.
 double Band(int band) { return FFT != nullptr ? static_cast<double>(FFT[band]) : 0.0; }
@@ -84,6 +88,21 @@ void ChanceRule() {
   }
 }
 
+// The spawn rules of one tick, with the show clock reading its time.
+void SpawnTick(double seconds) {
+  PinDemoTime(seconds);
+  if (DemoTime() > timetable.effectsFrom && DemoTime() < timetable.effectsUntil) {
+    FFT = MusicGetSpectrumAt(seconds);
+    if (Band(BASS_BAND) > BASS_LEVEL && frags.size() < MAX_EFFECTS) {
+      frags.push_back(new Circle1Frag);
+      ++counts.bass;
+    }
+    if (Band(MID_BAND) > MID_LEVEL && DemoTime() > timetable.floraFrom) MidRule();
+    ChanceRule();
+  }
+  UnpinDemoTime();
+}
+
 }  // namespace
 
 void TakeSlot(Flora0Frag* flora, int slot) {
@@ -101,15 +120,12 @@ Circle1Frag* FirstCircle() {
 }
 
 void processFX(float dt) {
-  FFT = MusicGetSpectrum();
   RenderPass(dt);
   RetirePass();
-  if (Band(BASS_BAND) > BASS_LEVEL && frags.size() < MAX_EFFECTS) {
-    frags.push_back(new Circle1Frag);
-    ++counts.bass;
-  }
-  if (Band(MID_BAND) > MID_LEVEL && DemoTime() > timetable.floraFrom) MidRule();
-  ChanceRule();
+  const ScheduleClock::Ticks due = ticks.Due(ShowSeconds());
+  for (long tick = due.first; tick < due.end; ++tick) SpawnTick(ScheduleClock::TimeOf(tick));
 }
+
+ScheduleClock& scheduleClock() { return ticks; }
 
 const ScheduleCounts& scheduleCounts() { return counts; }

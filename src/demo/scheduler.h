@@ -1,7 +1,10 @@
-// The effect scheduler: once per frame it fetches the spectrum, draws every
-// live effect, retires the finished ones and creates new ones from the
-// spectrum's bass (band 1) and mid (band 17), the clock and chance.
+// The effect scheduler: once per frame it draws every live effect and
+// retires the finished ones; once per tick of its clock (1/60 s of show
+// time) it fetches the spectrum and creates new effects from its bass
+// (band 1) and mid (band 17), the show clock and chance.
 #pragma once
+
+#include "demo/schedule_clock.h"
 
 // The spawn rules' bands and the levels they fire above.
 constexpr int BASS_BAND = 1;  // a Circle1Frag when this band is above BASS_LEVEL
@@ -12,7 +15,7 @@ constexpr double MID_LEVEL = 0.1;
 class Circle1Frag;
 class Flora0Frag;
 
-// The spectrum of the current frame: 512 bands, or null without music.
+// The spectrum of the last tick: 512 bands, or null without music.
 extern float* FFT;
 
 // Gives a mesh scene its slot as the mid rule does: alive, at the slot's
@@ -22,8 +25,14 @@ void TakeSlot(Flora0Frag* flora, int slot);
 // null when there is none.
 Circle1Frag* FirstCircle();
 
-// One scheduler step; dt is the frame's delta time in seconds.
+// One frame of the scheduler; dt is the frame's delta time in seconds. After
+// drawing and retiring, the spawn rules run once for each tick due by the
+// show clock, each at its own show time: DemoTime reads the tick's time and
+// the spectrum is the one at it. Ticks outside the timetable's effects span
+// (effectsFrom, effectsUntil) spawn nothing.
 void processFX(float dt);
+// The clock whose ticks processFX runs; start-up restarts it at show time 0.
+ScheduleClock& scheduleClock();
 
 // How often each spawn rule created an effect since the program started.
 struct ScheduleCounts {

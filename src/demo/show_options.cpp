@@ -2,6 +2,14 @@
 // the exit statuses.
 #include "demo/show_options.h"
 
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int MOST_FPS_LIMIT = 1000;
+
+}  // namespace
+
 std::vector<Option> MusicOptionRows(std::string* music, std::string* credit) {
   return {Text("--music", "FILE", music,
                "play FILE instead of the built-in soundtrack: MP3, WAV, FLAC, Ogg Vorbis or Opus, at least "
@@ -31,6 +39,26 @@ OptionTable ShowOptionTable(ShowOptions* options) {
                               "draw with the show's own 800 x 600 pixels scaled up to the screen, or with "
                               "the screen's largest 4:3 area, sharp; by default screen on a graphics card "
                               "and show on a software renderer, which lacks the fill rate"));
+  table.rows.push_back(Custom(
+      "--fps-limit", "N|off",
+      "draw at most N frames a second (1 to 1000), or with off as many as the machine can; by default as "
+      "many as the display shows: swaps wait for its refresh, and where they do not (a virtual X server) "
+      "the show sleeps out each refresh period, its monitor's rate or 60 Hz",
+      [options](const std::string& value, std::string* error) {
+        if (value == "off") {
+          options->fpsLimit = platform::NO_FRAME_LIMIT;
+          return true;
+        }
+        const bool digits =
+            !value.empty() && value.size() <= 4 && value.find_first_not_of("0123456789") == std::string::npos;
+        const int fps = digits ? std::stoi(value) : 0;
+        if (fps < 1 || fps > MOST_FPS_LIMIT) {
+          *error = "--fps-limit needs off or a whole number from 1 to 1000, not \"" + value + "\"";
+          return false;
+        }
+        options->fpsLimit = fps;
+        return true;
+      }));
   for (const Option& row : HelpAndVersion(&options->help, &options->version)) table.rows.push_back(row);
   table.after =
       "Keys:\n"

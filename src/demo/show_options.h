@@ -12,6 +12,9 @@ struct ShowOptions {
   std::string credit;      // the closing credit, UTF-8; empty: the track's own
   std::string listen;      // the source --listen names; empty: the default output's monitor
   std::string resolution;  // "show", "screen", or empty: the renderer decides
+  // Frames a second the live show holds to: platform::PACE_TO_DISPLAY, a
+  // rate, or platform::NO_FRAME_LIMIT.
+  int fpsLimit = 0;
   bool listSources = false;
   bool help = false;
   bool version = false;

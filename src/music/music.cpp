@@ -329,6 +329,11 @@ float* MusicGetSpectrum() {
   return music.bands;
 }
 
+float* MusicGetSpectrumAt(double seconds) {
+  if (music.output == Output::OFFLINE) music.offlineFrame = FrameAt(seconds);
+  return MusicGetSpectrum();
+}
+
 void MusicFollow() {
   if (!music.playing) return;
   FollowDevice();

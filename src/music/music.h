@@ -37,6 +37,10 @@ void MusicDone();
 // until the next call. Null when no music is playing (the output did not
 // start or the file could not be decoded).
 float* MusicGetSpectrum();
+// The spectrum at a show time, in seconds from the stream's start, for a
+// scheduler tick: offline, the spectrum at exactly that position; live,
+// what is being heard, as MusicGetSpectrum gives it.
+float* MusicGetSpectrumAt(double seconds);
 // Keeps up with the output device or the source listened to; the show calls
 // it every frame, whether or not it reads the spectrum in that frame, so a
 // source's sound is taken in as it comes.

@@ -8,13 +8,18 @@
 #include <GL/glext.h>
 #include <GLFW/glfw3.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "foundation/debug.h"
 
 namespace platform {
 
 namespace {
+
+// Taken where the monitor's mode reports no refresh rate (a virtual X server's).
+constexpr int ASSUMED_REFRESH_RATE = 60;
 
 std::string lastGlfwError;
 
@@ -60,8 +65,11 @@ bool GlfwWindow::Open(int width, int height, int depth, int stencilBits, bool fu
   glfwDefaultWindowHints();
   glfwWindowHint(GLFW_DEPTH_BITS, depth);
   glfwWindowHint(GLFW_STENCIL_BITS, stencilBits);
-  GLFWmonitor* monitor = fullscreen ? glfwGetPrimaryMonitor() : nullptr;
+  GLFWmonitor* primary = glfwGetPrimaryMonitor();
+  GLFWmonitor* monitor = fullscreen ? primary : nullptr;
   const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
+  const GLFWvidmode* primaryMode = primary != nullptr ? glfwGetVideoMode(primary) : nullptr;
+  refreshRate = primaryMode != nullptr ? primaryMode->refreshRate : 0;
   int windowWidth = width, windowHeight = height;
   if (mode != nullptr) {
     // The mode the monitor is in already: GLFW then switches nothing.
@@ -180,7 +188,25 @@ void GlfwWindow::SetStickyKeys(bool on) {
 }
 
 void GlfwWindow::SetSwapInterval(int interval) {
-  if (window != nullptr) glfwSwapInterval(interval);
+  if (window == nullptr) return;
+  const bool off = interval == 0 || frameLimit == NO_FRAME_LIMIT;
+  glfwSwapInterval(off ? 0 : interval);
+  if (off) {
+    pacer.SetRate(0.0);
+    Log::Msg("Pacing: none (%s): frames are drawn as fast as they can be",
+             interval == 0 ? "swap interval 0" : "--fps-limit off");
+  } else if (frameLimit > 0) {
+    pacer.SetRate(frameLimit);
+    Log::Msg("Pacing: at most %d frames a second (--fps-limit), swaps waiting for the display's refresh",
+             frameLimit);
+  } else {
+    const int hz = refreshRate > 0 ? refreshRate : ASSUMED_REFRESH_RATE;
+    pacer.SetRate(hz);
+    Log::Msg(
+        "Pacing: to the display, %d Hz%s: swaps wait for its refresh, and frames that come sooner "
+        "wait out the rest of its period",
+        hz, refreshRate > 0 ? "" : " (the monitor reports no refresh rate)");
+  }
 }
 
 bool GlfwWindow::KeyDown(int key) {
@@ -195,6 +221,8 @@ void GlfwWindow::Swap() {
     Present();
   else
     glfwSwapBuffers(window);
+  const double wait = pacer.AfterSwap(glfwGetTime());
+  if (wait > 0.0) std::this_thread::sleep_for(std::chrono::duration<double>(wait));
   glfwPollEvents();
   FitFramebuffer();
 }

@@ -1,5 +1,5 @@
 // The live backend: a GLFW 3 window, full screen at the monitor's current
-// mode with the pointer hidden. The show is drawn with its own pixels or
+// mode with the pointer hidden, its frames paced to the display. The show is drawn with its own pixels or
 // with the screen's largest 4:3 area (see Resolution); when that is not the
 // framebuffer's size, each frame is drawn into a framebuffer object of that
 // size and presented scaled to fit, centred, with black bars.
@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/frame_pacer.h"
 #include "platform/framebuffer.h"
 #include "platform/platform.h"
 
@@ -38,6 +39,9 @@ class GlfwWindow : public Backend {
 
   // Which pixels to draw with, read when the window opens.
   Resolution resolution = Resolution::AUTO;
+  // How frames are paced (see SetLiveFrameLimit), read when the show sets
+  // the swap interval.
+  int frameLimit = PACE_TO_DISPLAY;
 
   // True while frames go through the scaling framebuffer object.
   bool Letterboxed() const { return letterbox.Created(); }
@@ -61,6 +65,8 @@ class GlfwWindow : public Backend {
   int drawnWidth = 0;  // framebuffer pixels
   int drawnHeight = 0;
   int depthBits = 16;
+  int refreshRate = 0;  // Hz, as the monitor's mode reports it; 0: not reported
+  FramePacer pacer;
   Framebuffer letterbox;
   // Set once the letterbox framebuffer could not be completed: from then on
   // the show draws straight to the window.

@@ -27,6 +27,8 @@ Backend& CurrentBackend() {
 
 void SetLiveResolution(Resolution resolution) { LiveWindow().resolution = resolution; }
 
+void SetLiveFrameLimit(int framesPerSecond) { LiveWindow().frameLimit = framesPerSecond; }
+
 int Init() { return CurrentBackend().Init() ? 1 : 0; }
 
 int OpenWindow(int width, int height, int, int, int, int, int depthBits, int stencilBits, int mode) {

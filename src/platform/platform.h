@@ -61,12 +61,20 @@ void UseBackend(Backend* backend);
 Backend& CurrentBackend();
 // The live window's choice of pixels, before it opens.
 void SetLiveResolution(Resolution resolution);
+// How the live window paces its frames once the show asks for a swap
+// interval: PACE_TO_DISPLAY holds them to the display's refresh, a positive
+// number to that many frames a second, NO_FRAME_LIMIT not at all.
+constexpr int PACE_TO_DISPLAY = 0;
+constexpr int NO_FRAME_LIMIT = -1;
+void SetLiveFrameLimit(int framesPerSecond);
 
 int Init();
 // Opens the show's window; when that is impossible, logs why and exits with status 1.
 int OpenWindow(int width, int height, int redBits, int greenBits, int blueBits, int alphaBits, int depthBits,
                int stencilBits, int mode);
 void Enable(int token);
+// 1: swaps wait for the display's refresh, paced as SetLiveFrameLimit says;
+// 0: they do not, and nothing is paced.
 void SwapInterval(int interval);
 // Seconds since Init (or since the last SetTime).
 double GetTime();

@@ -100,6 +100,13 @@ class Scheduler : public OffscreenGL {
     return n;
   }
 
+  // One frame at the clock's time that runs exactly one tick of the spawn
+  // rules: the tick due then.
+  void Frame(float dt) {
+    scheduleClock().Restart(ShowSeconds());
+    processFX(dt);
+  }
+
   // Effects a spawn rule created since the test started.
   long Spawned(long ScheduleCounts::*rule) const { return scheduleCounts().*rule - before.*rule; }
 
@@ -113,7 +120,7 @@ class Scheduler : public OffscreenGL {
 TEST_F(Scheduler, SilenceWithAnEmptyListDrawsOneChancePickAndCreatesNothing) {
   uint32_t s = FindState(ChanceStaysQuiet);
   SetRandomState(s);
-  processFX(0.016f);
+  Frame(0.016f);
   EXPECT_TRUE(frags.empty());
   EXPECT_EQ(RandomState(), NextState(s)) << "exactly one draw: the chance rule's first pick";
   EXPECT_EQ(Spawned(&ScheduleCounts::bass), 0);
@@ -125,7 +132,7 @@ TEST_F(Scheduler, ChanceAppendsACircleOnOneInTenTwice) {
     return d[0] % 10 == 1 && d[1] % 10 == 1;
   });
   SetRandomState(s);
-  processFX(0.016f);
+  Frame(0.016f);
   ASSERT_EQ(frags.size(), 1u);
   EXPECT_EQ(frags.back()->type, 1);
   EXPECT_EQ(Spawned(&ScheduleCounts::chanceCircle1), 1);
@@ -135,7 +142,7 @@ TEST_F(Scheduler, BassAndMidTogetherAtFourteenMakeSixteenWithSlotOneInFront) {
   Fill(14);
   Bands(0.5f, 0.5f);
   window.SetTime(75.0);
-  processFX(0.016f);
+  Frame(0.016f);
   ASSERT_EQ(frags.size(), 16u);
   auto* flora = dynamic_cast<Flora0Frag*>(frags.front());
   ASSERT_NE(flora, nullptr);
@@ -153,7 +160,7 @@ TEST_F(Scheduler, ForcedSlotOneIsTakenEvenWhenAlreadyUsed) {
   Flora0Frag::used[1] = true;
   Bands(0.0f, 0.5f);
   window.SetTime(75.0);
-  processFX(0.016f);
+  Frame(0.016f);
   ASSERT_EQ(frags.size(), 16u);
   EXPECT_EQ(static_cast<Flora0Frag*>(frags.front())->slot, 1);
 }
@@ -168,7 +175,7 @@ TEST_F(Scheduler, SixteenEffectsCreateNothing) {
                        return d[0] % 10 == 1 && d[1] % 10 == 1;
                      })}) {
     SetRandomState(s);
-    processFX(0.016f);
+    Frame(0.016f);
     EXPECT_EQ(frags, before);
   }
 }
@@ -177,11 +184,11 @@ TEST_F(Scheduler, NoFloraBeforeSeventySecondsWhateverTheSpectrum) {
   Bands(0.0f, 1.0f);
   for (double t : {10.0, 69.99, 70.0}) {
     window.SetTime(t);
-    processFX(0.016f);
+    Frame(0.016f);
     EXPECT_EQ(CountType(3), 0) << "t = " << t;
   }
-  window.SetTime(70.01);
-  processFX(0.016f);
+  window.SetTime(70.02);  // the tick at 70 + 1/60 s
+  Frame(0.016f);
   EXPECT_EQ(CountType(3), 1);
   EXPECT_EQ(frags.front()->type, 3) << "scenes go in front, drawn beneath the circles";
 }
@@ -190,14 +197,14 @@ TEST_F(Scheduler, ThresholdsAreStrict) {
   Bands(0.3f, 0.1f);
   window.SetTime(100.0);
   SetRandomState(FindState(ChanceStaysQuiet));
-  processFX(0.016f);
+  Frame(0.016f);
   // 0.3f and 0.1f widen to doubles just above 0.3 and 0.1.
   EXPECT_EQ(frags.size(), 2u);
   Bands(0.29999998f, 0.099999994f);
   for (DemoFX* fx : frags) delete fx;
   frags.clear();
   SetRandomState(FindState(ChanceStaysQuiet));
-  processFX(0.016f);
+  Frame(0.016f);
   EXPECT_TRUE(frags.empty());
 }
 
@@ -205,7 +212,7 @@ TEST_F(Scheduler, FinishedNeighboursAndTheFinishedLastAreRetiredInOnePass) {
   for (bool alive : {true, false, false, true, false}) frags.push_back(new Placeholder(alive));
   Placeholder::destroyed = Placeholder::doneCalls = 0;
   SetRandomState(FindState(ChanceStaysQuiet));
-  processFX(0.016f);
+  Frame(0.016f);
   EXPECT_EQ(frags.size(), 2u);
   for (DemoFX* fx : frags) EXPECT_TRUE(fx->alive);
   EXPECT_EQ(Placeholder::doneCalls, 3);
@@ -223,7 +230,7 @@ TEST_F(Scheduler, FloraWhoseTenCandidatesAreAllTakenChangesNoSlot) {
   Bands(0.0f, 0.5f);
   window.SetTime(80.0);
   SetRandomState(s);
-  processFX(0.016f);
+  Frame(0.016f);
   ASSERT_EQ(frags.size(), 1u);
   auto* flora = static_cast<Flora0Frag*>(frags.front());
   EXPECT_FALSE(flora->alive);
@@ -232,7 +239,7 @@ TEST_F(Scheduler, FloraWhoseTenCandidatesAreAllTakenChangesNoSlot) {
 
   Bands(0.0f, 0.0f);
   SetRandomState(FindState(ChanceStaysQuiet));
-  processFX(0.016f);
+  Frame(0.016f);
   EXPECT_TRUE(frags.empty()) << "retired in the next call";
   for (int i = 0; i < 4; ++i) EXPECT_EQ(Flora0Frag::used[i], taken[i]) << "its Done gives back nothing";
 }
@@ -246,7 +253,7 @@ TEST_F(Scheduler, FloraTakesTheFirstFreeCandidate) {
   Bands(0.0f, 0.5f);
   window.SetTime(80.0);
   SetRandomState(s);
-  processFX(0.016f);
+  Frame(0.016f);
   auto* flora = static_cast<Flora0Frag*>(frags.front());
   EXPECT_EQ(flora->slot, 3);
   EXPECT_TRUE(Flora0Frag::used[3]);
@@ -261,7 +268,7 @@ TEST_F(Scheduler, DoneGivesTheSlotBackInTheFrameTheSceneEnds) {
   Flora0Frag::used[2] = true;
   frags.push_back(flora);
   SetRandomState(FindState(ChanceStaysQuiet));
-  processFX(0.05f);
+  Frame(0.05f);
   EXPECT_TRUE(frags.empty());
   EXPECT_FALSE(Flora0Frag::used[2]);
 }
@@ -272,13 +279,13 @@ TEST_F(Scheduler, SpinningSpriteWithoutAParentIsRetiredInTheNextCall) {
     return d[0] % 10 == 1 && d[1] % 10 == 4;
   });
   SetRandomState(s);
-  processFX(0.016f);
+  Frame(0.016f);
   ASSERT_EQ(frags.size(), 1u);
   EXPECT_EQ(frags.back()->type, 2);
   EXPECT_FALSE(frags.back()->alive);
   EXPECT_EQ(RandomState(), StateAfter(s, 2)) << "no parent: no initialisation draws";
   SetRandomState(FindState(ChanceStaysQuiet));
-  processFX(0.016f);
+  Frame(0.016f);
   EXPECT_TRUE(frags.empty());
 }
 
@@ -292,7 +299,7 @@ TEST_F(Scheduler, SpinningSpriteFollowsTheFirstLiveCircle) {
     return d[0] % 10 == 1 && d[1] % 10 == 3;
   });
   SetRandomState(s);
-  processFX(0.016f);
+  Frame(0.016f);
   auto* sprite = dynamic_cast<Circle2Frag*>(frags.back());
   ASSERT_NE(sprite, nullptr);
   EXPECT_TRUE(sprite->alive);
@@ -307,7 +314,7 @@ TEST_F(Scheduler, WithoutASpectrumBothBandsAreSilentAndChanceGoesOn) {
     std::vector<int> d = DrawsAfter(st, 2);
     return d[0] % 10 == 1 && d[1] % 10 == 1;
   }));
-  processFX(0.016f);
+  Frame(0.016f);
   EXPECT_EQ(FFT, nullptr);
   ASSERT_EQ(frags.size(), 1u);
   EXPECT_EQ(Spawned(&ScheduleCounts::chanceCircle1), 1);
@@ -332,13 +339,42 @@ TEST_F(Scheduler, EachEffectStartsFromTheFramesBaseState) {
   frags.push_back(probe);
   glEnable(GL_BLEND);
   SetRandomState(FindState(ChanceStaysQuiet));
-  processFX(0.016f);
+  Frame(0.016f);
   EXPECT_TRUE(blendSeen);
   EXPECT_FALSE(depthSeen);
   EXPECT_TRUE(glIsEnabled(GL_BLEND));
   GLint depth = -1;
   glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &depth);
   EXPECT_EQ(depth, 0);
+}
+
+// A 20 fps frame runs three ticks, each at its own show time: a circle
+// ornament made at 20 s sharp draws no sprites, one after it does; and
+// ticks at or before the effects' start spawn nothing.
+TEST_F(Scheduler, EachTickSpawnsAtItsOwnShowTime) {
+  Bands(0.5f, 0.0f);
+  const struct {
+    double restart;  // the clock's next tick is the one due here
+    double frame;    // the frame's show time
+    std::vector<bool> sprites;
+  } cases[] = {
+      {19.99, 20.0 + 1.0 / 60.0, {false, false, true}},  // ticks at 19.983, 20 and 20.017 s
+      {4.99, 5.0 + 1.0 / 60.0, {false}},                 // 4.983 and 5 s spawn nothing
+  };
+  for (const auto& c : cases) {
+    for (DemoFX* fx : frags) delete fx;
+    frags.clear();
+    window.SetTime(c.restart);
+    scheduleClock().Restart(ShowSeconds());
+    window.SetTime(c.frame);
+    SetRandomState(FindState(ChanceStaysQuiet));
+    processFX(0.05f);
+    std::vector<bool> sprites;
+    for (DemoFX* fx : frags) {
+      if (fx->type == 1) sprites.push_back(static_cast<Circle1Frag*>(fx)->drawSprites);
+    }
+    EXPECT_EQ(sprites, c.sprites) << "frame at " << c.frame;
+  }
 }
 
 TEST_F(Scheduler, ListeningSpawnsOrnamentsFromKicksTheDesktopPlaysAndNoneFromSilence) {
@@ -350,11 +386,12 @@ TEST_F(Scheduler, ListeningSpawnsOrnamentsFromKicksTheDesktopPlaysAndNoneFromSil
   Log::Start("zarv.log", false);
   MusicSetTestSpectrum(nullptr);
   MusicListen("", SpawnBandFits());
-  // Frames every 10 ms; each frame's effects are retired in the next, so the
-  // cap never holds a spawn back.
+  // Frames every 10 ms, the show clock keeping up; each frame's effects are
+  // retired in the next, so the cap never holds a spawn back.
   const auto frames = [&](double seconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < end) {
+      window.SetTime(window.Time() + 0.01);
       processFX(0.01f);
       for (DemoFX* fx : frags) fx->alive = false;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));

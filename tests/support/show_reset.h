@@ -37,6 +37,7 @@ inline void ResetShow() {
   running = 1;
   startDemoTime = 0.0f;
   FFT = nullptr;
+  scheduleClock() = ScheduleClock();
   MusicSetTestSpectrum(nullptr);
   MusicSetLevelGains(nullptr);
   timetable = Timetable();

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -243,3 +244,45 @@ INSTANTIATE_TEST_SUITE_P(Formats, OwnTrack,
                          TrackName);
 
 }  // namespace
+
+// The spawn rules' counts of a run up to a still at 147 s: bass, mid (both
+// branches), chance circle1, chance circle2.
+std::vector<long> RuleCounts(const std::string& music, int fps) {
+  const CommandRun run = RunCommand("'" + SHOW + "/zarv-capture' --show-dir . " + music + " --fps " +
+                                    std::to_string(fps) + " --still 147 --output still.png");
+  EXPECT_EQ(run.status, 0) << run.err;
+  long bass = -1, mid = -1, forced = -1, circle1 = -1, circle2 = -1;
+  const size_t at = run.out.find("Spawn rules fired:");
+  if (at == std::string::npos ||
+      std::sscanf(
+          run.out.c_str() + at,
+          "Spawn rules fired: bass %ld, mid %ld, mid at the cap %ld, chance circle1 %ld, chance circle2 %ld",
+          &bass, &mid, &forced, &circle1, &circle2) != 5) {
+    ADD_FAILURE() << "no rule counts in\n" << run.out;
+  }
+  return {bass, mid + forced, circle1, circle2};
+}
+
+// The spawn rules run on the show's clock, not per frame: at any frame rate
+// each rule spawns within chance of what it spawns at 60 fps. (Once effects
+// retire at other moments the random draws part ways, so counts differ by
+// chance: within four standard deviations of a count, and two.)
+TEST(SameShow, AnyFrameRateSpawnsAsSixtyFramesASecondDo) {
+  ScratchDir dir;
+  LinkShowFiles();
+  ASSERT_TRUE(WriteTrack("silence.wav", std::vector<float>(150 * 44100, 0.0f), 44100, 2, WAV_16));
+  const char* const rules[] = {"bass", "mid", "chance circle1", "chance circle2"};
+  for (const std::string music : {"", "--music silence.wav"}) {
+    const std::vector<long> at60 = RuleCounts(music, 60);
+    EXPECT_GT(at60[3], 50) << music << ": too few spawns to tell rates apart";
+    for (const int fps : {30, 144, 240}) {
+      const std::vector<long> counts = RuleCounts(music, fps);
+      for (size_t rule = 0; rule < 4; ++rule) {
+        const double bound = 4.0 * std::sqrt(static_cast<double>(at60[rule])) + 2.0;
+        EXPECT_LE(std::abs(counts[rule] - at60[rule]), bound)
+            << rules[rule] << " at " << fps << " fps: " << counts[rule] << " against " << at60[rule] << " ("
+            << (music.empty() ? "built-in" : music) << ")";
+      }
+    }
+  }
+}

@@ -10,6 +10,7 @@
 #include <cassert>
 
 #include "demo/demo.h"
+#include "demo/scheduler.h"
 #include "music/music.h"
 #include "platform/platform.h"
 
@@ -27,16 +28,17 @@ OfflineShow::~OfflineShow() {
 void OfflineShow::Start() {
   platform::UseBackend(&window);
   MusicSetOffline(true);
-  MusicSetOfflinePosition(0.0);
   window.SetTime(0.0);
   started = true;
   init();
+  // Every tick spawns, however many frames a second: a 30 fps video runs
+  // two a frame and spawns as the 60 fps one does.
+  scheduleClock().catchUp = ScheduleClock::EVERY_TICK;
 }
 
 void OfflineShow::Frame(long n, const std::function<void()>& wanted) {
   const double t = TimeOf(n);
   window.SetTime(t);
-  MusicSetOfflinePosition(t);
   onFrame = wanted;
   display(1.0f / static_cast<float>(fps));
   onFrame = nullptr;

@@ -1,6 +1,7 @@
 // The show's own init, display and done driven at a fixed frame rate on the
-// offscreen backend: frame n sets the virtual clock and the music position to
-// n / fps and draws with dt = 1 / fps. Nothing of the show is drawn here.
+// offscreen backend: frame n sets the virtual clock to n / fps and draws with
+// dt = 1 / fps; each scheduler tick reads the music at its own time. Nothing
+// of the show is drawn here.
 #pragma once
 
 #include <functional>

@@ -52,6 +52,8 @@ void ScheduleTally::After(double showTime) {
     if (created[i] > 0) lastCreated[i] = showTime;
   }
 
+  ++buckets[bucket].frames;
+  buckets[bucket].liveSum += static_cast<long>(frags.size());
   if (frames == 0) firstTime = showTime;
   lastTime = showTime;
   ++frames;
@@ -77,6 +79,12 @@ void ScheduleTally::Print(std::FILE* out, int fps) const {
   }
   std::fprintf(out, "  total     %20ld %7ld %5ld %20ld %7ld %5ld\n", total.created[0], total.created[1],
                total.created[2], total.retired[0], total.retired[1], total.retired[2]);
+  // Comparable with the live show's title, which counts the effects once a second.
+  std::fprintf(out, "Live effects on average, per 10 s as above:");
+  for (const Bucket& b : buckets) {
+    std::fprintf(out, " %.2f", b.frames > 0 ? static_cast<double>(b.liveSum) / b.frames : 0.0);
+  }
+  std::fprintf(out, "\n");
   std::fprintf(out, "Peak of live effects: %zu, first at %.3f s\n", peak, peakTime);
   std::fprintf(out, "Created between:");
   const char* const names[TYPES] = {"circle1", "circle2", "flora"};

@@ -1,6 +1,6 @@
 // Counts what the scheduler did, frame by frame: effects of each type created
-// and retired per 10 s of show time, the peak of live effects, and how often
-// each spawn rule fired. It only looks at the live list and the rule counts.
+// and retired per 10 s of show time, the mean and the peak of live effects,
+// and how often each spawn rule fired. It only looks at the live list and the rule counts.
 #pragma once
 
 #include <cstdio>
@@ -16,6 +16,8 @@ class ScheduleTally {
   struct Bucket {
     long created[TYPES] = {};
     long retired[TYPES] = {};
+    long frames = 0;
+    long liveSum = 0;  // live effects after each frame, added up
   };
 
   // Around each frame: Before just ahead of display, After just behind it
