@@ -74,8 +74,9 @@ OptionTable Table(CaptureOptions* o, Given* g) {
   table.program = "zarv-capture";
   table.about =
       "Renders the show offline, with no window and no display: frame n shows the show at n / fps seconds, "
-      "every frame advances it by 1 / fps, and the music's spectrum is taken at exactly that position, so "
-      "two runs give the same frames.";
+      "every frame advances it by 1 / fps, and the spawn rules run 60 times a second of show time, each "
+      "time with the music's spectrum at exactly that position, so two runs give the same frames and any "
+      "frame rate spawns as 60 fps does.";
   Option output = Text("--output", "PATH", &o->output,
                        "where the frames go: NAME.mp4 an H.264 video with the music (needs ffmpeg); FOLDER "
                        "numbered PNG frames, frame-NNNNNN.png with N the frame number (show time N / fps), "
