@@ -70,9 +70,13 @@ int Replay(Entry entry, const std::string& dir) {
 
 void ReplayTarget(const char* target, Entry entry) {
   const std::string fuzz = ZARV_FUZZ_DIR;
-  const int regressions = Replay(entry, fuzz + "/regressions/" + target);
-  const int seeds = Replay(entry, fuzz + "/seeds/" + target);
+  const std::string regressions_dir = fuzz + "/regressions/" + target;
+  const std::string seeds_dir = fuzz + "/seeds/" + target;
+  const int regressions = Replay(entry, regressions_dir);
+  const int seeds = Replay(entry, seeds_dir);
   ::testing::Test::RecordProperty("files", regressions + seeds);
+  // Empty or missing folders (a wrong path built in) would pass having tested nothing.
+  EXPECT_GT(regressions + seeds, 0) << "no file in " << regressions_dir << " or " << seeds_dir;
 }
 
 }  // namespace
