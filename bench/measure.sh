@@ -1,13 +1,17 @@
 # measure LABEL LENGTH ARGS...: the wall seconds and peak resident memory
 # of one capture to $work/out.mp4 (or the output ARGS name), with the wall
-# time against LENGTH seconds unless LENGTH is "-". Sourced by the capture
-# benchmarks, which set $capture and $work.
+# time against LENGTH seconds unless LENGTH is "-"; false, with the capture's
+# errors, when the capture fails. Sourced by the capture benchmarks, which set
+# $capture and $work.
 measure() {
   local label=$1 length=$2
   shift 2
   /usr/bin/time -f '%e %M' -o "$work/time" "$capture" --output "$work/out.mp4" "$@" >/dev/null 2>"$work/err" ||
-    { cat "$work/err" >&2; exit 1; }
+    { cat "$work/err" >&2; return 1; }
   read -r wall kb <"$work/time"
+  # time writes a point whatever the locale; under a decimal comma printf
+  # would refuse "12.50" and awk write "3,12".
+  local -x LC_ALL=C
   if [ "$length" = "-" ]; then
     printf '%-44s %7.1f s wall, peak %4d MB\n' "$label" "$wall" "$((kb / 1024))"
   else
