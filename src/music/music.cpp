@@ -165,11 +165,11 @@ bool OpenDevice() {
 // its latency. Until PulseAudio has told that latency (and with any other
 // driver) it is taken to be one block.
 int64_t AudibleFrame(int64_t written) {
-  const int64_t sinceBlock =
-      (MonotonicNs() - music.lastBlockNs.load(std::memory_order_relaxed)) * RATE / 1000000000;
-  const int64_t micros = music.latency.Micros();
+  // Any latency past a second is held to the most the ring can follow anyway.
+  const int64_t micros = std::min<int64_t>(music.latency.Micros(), 1000000);
   const int64_t latency = micros < 0 ? DEVICE_FRAMES : std::min(micros * RATE / 1000000, MAX_LATENCY_FRAMES);
-  return written - DEVICE_FRAMES - latency + std::clamp<int64_t>(sinceBlock, 0, DEVICE_FRAMES);
+  return PlayedRing::HeardFrame(written, MonotonicNs() - music.lastBlockNs.load(std::memory_order_relaxed),
+                                latency, DEVICE_FRAMES, RATE);
 }
 
 // The stream frame being heard now on the device, from the played ring.

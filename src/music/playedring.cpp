@@ -43,3 +43,12 @@ void PlayedRing::Reset() {
     positions[i].store(0, std::memory_order_relaxed);
   }
 }
+
+int64_t PlayedRing::HeardFrame(int64_t written, int64_t sinceBlockNs, int64_t latencyFrames,
+                               int64_t blockFrames, int rate) {
+  // Held to a second (longer than any block) before it is scaled, so that
+  // no time since the block can overflow.
+  constexpr int64_t SECOND_NS = 1000000000;
+  const int64_t played = std::clamp<int64_t>(sinceBlockNs, 0, SECOND_NS) * rate / SECOND_NS;
+  return written - blockFrames - latencyFrames + std::min(played, blockFrames);
+}

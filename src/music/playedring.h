@@ -33,6 +33,13 @@ class PlayedRing {
   // Forgets everything; only while no writer runs.
   void Reset();
 
+  // The frame being heard, when the device asks for a block of blockFrames
+  // once the output has taken the one before, and plays it latencyFrames
+  // later: written frames in all, the last block handed over sinceBlockNs
+  // ago (any value: before the first block, that is the whole uptime).
+  static int64_t HeardFrame(int64_t written, int64_t sinceBlockNs, int64_t latencyFrames, int64_t blockFrames,
+                            int rate);
+
  private:
   static constexpr int64_t MASK = SIZE - 1;
 

@@ -86,3 +86,21 @@ TEST(PlayedRing, CopiesTakenWhileTheWriterRunsAreWholeOrRefused) {
   writer.join();
   EXPECT_GT(good, 0);
 }
+
+TEST(PlayedRing, TheHeardFrameMovesThroughOneBlockAndNeverOverflows) {
+  constexpr int64_t HOUR_NS = 3600LL * 1000000000;
+  const struct {
+    int64_t sinceBlockNs;
+    int64_t heard;
+  } cases[] = {
+      {-5, 10000 - 1024 - 500},              // the clock read before the block's stamp
+      {0, 10000 - 1024 - 500},               // the block just handed over
+      {11609977, 10000 - 1024 - 500 + 511},  // half the block's 23.2 ms played
+      {25000000, 10000 - 500},               // past the block: held at its end
+      {300 * HOUR_NS, 10000 - 500},          // no block yet on a host up 300 hours
+      {INT64_MAX, 10000 - 500},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PlayedRing::HeardFrame(10000, c.sinceBlockNs, 500, 1024, 44100), c.heard) << c.sinceBlockNs;
+  }
+}
