@@ -118,23 +118,24 @@ void SourceListener::Ask(pa_operation* operation) {
   if (operation != nullptr) asking.push_back(operation);
 }
 
-void SourceListener::Listen(const std::string& name, uint32_t sinkIndex) {
+bool SourceListener::Listen(const std::string& name, uint32_t sinkIndex) {
   CloseStream();
   const pa_sample_spec format = {PA_SAMPLE_FLOAT32NE, RATE, 1};
   stream = pa_stream_new(server.context, "zarv listening", &format, nullptr);
-  if (stream == nullptr) return;
+  if (stream == nullptr) return false;
   const uint32_t any = static_cast<uint32_t>(-1);
   const pa_buffer_attr attr = {BACKLOG_FRAMES * sizeof(float), any, any, any,
                                FRAGMENT_FRAMES * sizeof(float)};
   if (pa_stream_connect_record(stream, name.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
     CloseStream();
-    return;
+    return false;
   }
   listeningTo = name;
   monitorOf = sinkIndex;
   outputLatency.Clear();
   nextLatencyAskNs = 0;
   heard = false;
+  return true;
 }
 
 void SourceListener::CloseStream() {
@@ -172,8 +173,13 @@ void SourceListener::Poll(int64_t nowNs) {
     return;
   }
   if (!next.empty()) {
-    Listen(next, nextMonitorOf);
+    const std::string source = next;
     next.clear();
+    if (!Listen(source, nextMonitorOf)) {
+      Lose("cannot record from " + source + " (" + pa_strerror(pa_context_errno(server.context)) + ")",
+           nowNs);
+      return;
+    }
   }
   if (!resolving) {
     resolving = true;

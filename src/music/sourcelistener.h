@@ -60,7 +60,8 @@ class SourceListener {
   void Disconnect();
   void Lose(const std::string& reason, int64_t nowNs);
   void Ask(pa_operation* operation);
-  void Listen(const std::string& name, uint32_t monitorOf);
+  // Opens the record stream; false when the server would not (Lose tries again).
+  bool Listen(const std::string& name, uint32_t monitorOf);
   void CloseStream();
   // Runs the main loop until it has nothing more, taking in the sound as it
   // comes; the frames taken.

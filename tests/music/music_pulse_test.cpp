@@ -3,10 +3,12 @@
 // against the frame the sink plays, and the server going away mid-show.
 // Listening to the sink's monitor: the analysed window against the sound the
 // sink plays, the server going and coming back, the default output changing
-// and a stalled show's lost sound counted.
+// a record stream the server refuses, and a stalled show's lost sound counted.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <pulse/error.h>
 #include <pulse/simple.h>
+#include <pulse/stream.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +27,21 @@
 #include "support/pulse_daemon.h"
 #include "support/scratch_dir.h"
 #include "support/track_file.h"
+
+// Answered here ahead of libpulse, so that a test can make the server
+// refuse record streams; everything else reaches the real call.
+int refusedRecordStreams = 0;
+extern "C" int pa_stream_connect_record(pa_stream* s, const char* dev, const pa_buffer_attr* attr,
+                                        pa_stream_flags_t flags) {
+  if (refusedRecordStreams > 0) {
+    --refusedRecordStreams;
+    return -PA_ERR_NOENTITY;
+  }
+  static auto real =
+      reinterpret_cast<int (*)(pa_stream*, const char*, const pa_buffer_attr*, pa_stream_flags_t)>(
+          dlsym(RTLD_NEXT, "pa_stream_connect_record"));
+  return real(s, dev, attr, flags);
+}
 
 namespace {
 
@@ -339,6 +356,13 @@ TEST_F(Listening, GoesOnInSilenceWithoutTheServerAndResumesWithIt) {
   ASSERT_TRUE(again.Ready());
   ASSERT_TRUE(AwaitLine("Listening again to", 5.0));
   EXPECT_EQ(LinesWith("stopped"), 1);
+}
+
+TEST_F(Listening, ARecordStreamTheServerRefusesIsTriedAgain) {
+  refusedRecordStreams = 1;
+  MusicListen("", {});
+  ASSERT_TRUE(AwaitLine("stopped: cannot record from zarv_test.monitor", 5.0));
+  ASSERT_TRUE(AwaitLine("Listening again to zarv_test.monitor", 5.0));
 }
 
 TEST_F(Listening, FollowsTheDefaultOutputAndCountsWhatItCouldNotKeepUpWith) {
