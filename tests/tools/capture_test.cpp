@@ -326,6 +326,15 @@ TEST_F(CaptureTool, BadOptionsExitWithStatusTwoAndSayWhy) {
   EXPECT_NE(help.out.find("--from SECONDS"), std::string::npos);
 }
 
+// An end past the show's, however far, is the show's end.
+TEST_F(CaptureTool, AnEndFarPastTheShowEndsWithTheShow) {
+  for (const char* to : {"160", "1e300"}) {
+    CommandRun run = Capture(Show() + "--fps 10 --from 150.5 --to " + to + " --output f" + to);
+    ASSERT_EQ(run.status, 0) << to << ": " << run.err;
+    EXPECT_EQ(Listing(std::string("f") + to).size(), 7u) << "150.5 s to 151.1 s, the first past the end";
+  }
+}
+
 TEST_F(CaptureTool, MissingFfmpegFailsCleanly) {
   CommandRun run = Capture(Show() + "--to 1 --output clip.mp4", "PATH=/nonexistent");
   EXPECT_EQ(run.status, 1);
@@ -414,6 +423,14 @@ TEST_F(CaptureTool, FailingFfmpegIsReportedWithItsOwnMessageAndLeavesNothing) {
     EXPECT_FALSE(Exists("clip.mp4"));
     for (const std::string& name : Listing(".")) EXPECT_EQ(name.find("part"), std::string::npos) << name;
   }
+  // Started with SIGCHLD ignored, the failure at the end (the fake left in
+  // place) must still be seen, not taken for a good video.
+  CommandRun ignored = Capture(Show() + "--fps 10 --to 1 --output clip.mp4",
+                               "env --ignore-signal=CHLD PATH=" + dir.path + "/bin:/usr/bin:/bin");
+  EXPECT_EQ(ignored.status, 1) << ignored.err;
+  EXPECT_NE(ignored.err.find("ffmpeg failed with exit status 1:\nNo space left on device"), std::string::npos)
+      << ignored.err;
+  EXPECT_FALSE(Exists("clip.mp4"));
 }
 
 TEST_F(CaptureTool, ShortVideosHaveThePictureTheSoundtrackAndTheSizeAskedFor) {

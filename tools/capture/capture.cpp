@@ -326,7 +326,10 @@ void ShapeWindow(const CaptureOptions& o, platform::OffscreenWindow* window) {
 }
 
 long FirstFrameAt(double seconds, int fps) {
-  return static_cast<long>(std::ceil(seconds * fps - TIME_SLACK));
+  // Held to a frame count far beyond any show (a year at the highest rate),
+  // so that any time given converts.
+  constexpr double MOST_FRAMES = 366.0 * 86400.0 * 240.0;
+  return static_cast<long>(std::clamp(std::ceil(seconds * fps - TIME_SLACK), -MOST_FRAMES, MOST_FRAMES));
 }
 
 long LastShowFrame(int fps) {

@@ -24,7 +24,8 @@ using platform::EXIT_INTERRUPTED;
 // EXIT_INTERRUPTED.
 extern volatile std::sig_atomic_t captureInterrupted;
 
-// The first frame at or after a show time (seconds) at fps frames a second.
+// The first frame at or after a show time (seconds) at fps frames a second;
+// a time beyond any show gives a frame beyond any show's end.
 long FirstFrameAt(double seconds, int fps);
 // The frame in which the show ends itself: the first whose show time, as the
 // show reads it (single precision), is past the timetable's showEnd.

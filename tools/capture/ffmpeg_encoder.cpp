@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +32,14 @@ constexpr int PIPE_BYTES = 1 << 20;
 // Frames handed over but not yet in the pipe: enough to ride out an uneven
 // frame, few enough to keep memory small.
 constexpr size_t MAX_QUEUED = 2;
+// An ffmpeg that takes no frame for this long is stuck, however slow its preset.
+constexpr int MOST_SECONDS_FOR_A_FRAME = 60;
+// How long an ffmpeg told to stop may take before it is killed.
+constexpr int MOST_SECONDS_TO_STOP = 5;
+// Wait's answer when ffmpeg's exit status could not be had: no process exits with it.
+constexpr int STATUS_LOST = -1;
+
+bool Succeeded(int status) { return status != STATUS_LOST && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 // ffmpeg reads every raw frame into a newly allocated packet. glibc gives
 // blocks that big fresh mappings and returns them on free, so each frame's
 // read faulted in every page anew (about half of ffmpeg's time in a
@@ -180,6 +189,9 @@ bool FfmpegEncoder::Start(std::string* error) {
   fcntl(ends[1], F_SETPIPE_SZ, PIPE_BYTES);
   // A write to an ffmpeg that has died must fail, not end this process.
   std::signal(SIGPIPE, SIG_IGN);
+  // Started with SIGCHLD ignored, the kernel would reap ffmpeg itself and its
+  // exit status, good or bad, would be lost.
+  std::signal(SIGCHLD, SIG_DFL);
 
   std::vector<std::string> args = Command(settings, partial);
   std::vector<char*> argv;
@@ -213,14 +225,17 @@ bool FfmpegEncoder::Start(std::string* error) {
       return false;
     }
   }
-  closing = broken = false;
+  closing = broken = stalled = false;
   writer = std::thread(&FfmpegEncoder::FeedFfmpeg, this);
   return true;
 }
 
 bool FfmpegEncoder::Write(std::vector<unsigned char>* pixels) {
   std::unique_lock<std::mutex> held(lock);
-  changed.wait(held, [this] { return queued.size() < MAX_QUEUED || broken || !writer.joinable(); });
+  const bool room = changed.wait_for(held, std::chrono::seconds(MOST_SECONDS_FOR_A_FRAME), [this] {
+    return queued.size() < MAX_QUEUED || broken || !writer.joinable();
+  });
+  if (!room) stalled = broken = true;
   if (broken || !writer.joinable()) return false;
   std::vector<unsigned char> frame;
   frame.swap(*pixels);
@@ -264,19 +279,23 @@ void FfmpegEncoder::StopWriter(bool dropQueued) {
 }
 
 int FfmpegEncoder::Wait() {
+  // A stuck ffmpeg is ended, so that the write the writer thread is blocked in fails.
+  if (stalled && child > 0) kill(child, SIGTERM);
   StopWriter(false);
   if (toFfmpeg >= 0) close(toFfmpeg);
   toFfmpeg = -1;
   int status = 0;
-  while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  pid_t waited = -1;
+  while (child > 0 && (waited = waitpid(child, &status, 0)) < 0 && errno == EINTR) {
   }
+  const bool known = child <= 0 || waited == child;
   child = -1;
-  return status;
+  return known ? status : STATUS_LOST;
 }
 
 bool FfmpegEncoder::Finish(std::string* error) {
   const int status = Wait();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  if (!Succeeded(status)) {
     *error = Failure(status);
     RemoveFiles();
     return false;
@@ -293,7 +312,7 @@ bool FfmpegEncoder::Finish(std::string* error) {
 
 void FfmpegEncoder::GiveUp(std::string* error) {
   const int status = Wait();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) *error = Failure(status);
+  if (!Succeeded(status)) *error = Failure(status);
   RemoveFiles();
 }
 
@@ -303,10 +322,17 @@ void FfmpegEncoder::Abandon() {
   StopWriter(true);
   if (toFfmpeg >= 0) close(toFfmpeg);
   toFfmpeg = -1;
-  if (child > 0) {
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  // ffmpeg is given a few seconds to go, then ended.
+  const auto killAt = std::chrono::steady_clock::now() + std::chrono::seconds(MOST_SECONDS_TO_STOP);
+  while (child > 0 && waitpid(child, nullptr, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() < killAt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
     }
+    kill(child, SIGKILL);
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    break;
   }
   child = -1;
   RemoveFiles();
@@ -321,7 +347,9 @@ std::string FfmpegEncoder::Failure(int status) const {
     message.pop_back();
   }
   if (message.size() > MAX_MESSAGE) message = "..." + message.substr(message.size() - MAX_MESSAGE);
-  std::string how = WIFEXITED(status)
+  if (stalled) message = "it took no frame for " + std::to_string(MOST_SECONDS_FOR_A_FRAME) + " s";
+  std::string how = status == STATUS_LOST ? "ffmpeg's exit status was lost, so the video cannot be trusted"
+                    : WIFEXITED(status)
                         ? "ffmpeg failed with exit status " + std::to_string(WEXITSTATUS(status))
                         : "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
   return message.empty() ? how : how + ":\n" + message;

@@ -46,7 +46,8 @@ class FfmpegEncoder {
   bool Start(std::string* error);
   // Hands one frame to the writer thread, waiting while two are still on
   // their way. *pixels is swapped for a spare buffer of an earlier frame, to
-  // be filled again. False once ffmpeg has stopped taking frames.
+  // be filled again. False once ffmpeg has stopped taking frames, or has
+  // taken none for a minute.
   bool Write(std::vector<unsigned char>* pixels);
   // Closes the stream and waits for ffmpeg; on success the video gets its
   // final name. False with ffmpeg's own message in *error otherwise, and
@@ -63,7 +64,8 @@ class FfmpegEncoder {
 
  private:
   // Closes ffmpeg's input once the writer thread has handed over every frame
-  // and waits for ffmpeg to exit; its wait status.
+  // and waits for ffmpeg to exit; its wait status, or STATUS_LOST when the
+  // system did not keep it.
   int Wait();
   // The writer thread: frames from the queue into ffmpeg's pipe.
   void FeedFfmpeg();
@@ -87,5 +89,6 @@ class FfmpegEncoder {
   std::vector<std::vector<unsigned char>> spare;  // written frames' buffers
   bool closing = false;                           // no more frames will come
   bool broken = false;                            // a write failed: ffmpeg is gone
+  bool stalled = false;                           // ffmpeg took no frame for too long
   std::thread writer;
 };
