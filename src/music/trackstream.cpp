@@ -81,13 +81,15 @@ int TrackStream::ReadResampled(float* out, int frames) {
     const bool flushing = sourceEnded && pendingFrames == 0;
     size_t used = 0;
     size_t made = 0;
-    soxr_process(resampler, flushing ? nullptr : pending.data() + pendingFrom * CHANNELS, pendingFrames,
-                 &used, out + static_cast<size_t>(done) * CHANNELS, static_cast<size_t>(frames - done),
-                 &made);
+    const soxr_error_t failed = soxr_process(
+        resampler, flushing ? nullptr : pending.data() + pendingFrom * CHANNELS, pendingFrames, &used,
+        out + static_cast<size_t>(done) * CHANNELS, static_cast<size_t>(frames - done), &made);
     pendingFrom += used;
     pendingFrames -= used;
     done += static_cast<int>(made);
-    if (flushing && made == 0) ended = true;
+    // A resampler that fails, or takes and gives nothing, would spin here in
+    // the audio callback: the stream ends instead.
+    if (failed != nullptr || (used == 0 && made == 0)) ended = true;
   }
   return done;
 }

@@ -2,8 +2,10 @@
 // out at 44100 frames a second with its pitch, level, length and tags kept,
 // whatever the file is named. And the level fit's gains: the aimed share
 // above the threshold, the floors that leave noise and leakage alone, and
-// the bounds.
+// the bounds. A resampler that fails ends the stream.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <soxr.h>
 
 #include <cmath>
 #include <limits>
@@ -15,6 +17,24 @@
 #include "music/trackstream.h"
 #include "support/scratch_dir.h"
 #include "support/track_file.h"
+
+// Answered here ahead of libsoxr, so that a test can make the resampler
+// fail: refusals calls fail before the real one is reached again.
+int soxrRefusals = 0;
+int soxrCalls = 0;
+extern "C" soxr_error_t soxr_process(soxr_t resampler, soxr_in_t in, size_t inLength, size_t* used,
+                                     soxr_out_t out, size_t outLength, size_t* made) {
+  ++soxrCalls;
+  if (soxrRefusals > 0) {
+    --soxrRefusals;
+    *used = *made = 0;
+    return "refused by the test";
+  }
+  static auto real =
+      reinterpret_cast<soxr_error_t (*)(soxr_t, soxr_in_t, size_t, size_t*, soxr_out_t, size_t, size_t*)>(
+          dlsym(RTLD_NEXT, "soxr_process"));
+  return real(resampler, in, inLength, used, out, outLength, made);
+}
 
 namespace {
 
@@ -143,3 +163,18 @@ TEST(LevelFit, GainsSpreadFlatOutsideAndGeometricallyBetweenTheFittedBands) {
 }
 
 }  // namespace
+
+TEST(TrackStream, AFailingResamplerEndsTheStreamRatherThanSpinning) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteTrack("tone.wav", BandTone(17, 0.5, 1.0, 48000), 48000, 1, WAV_16));
+  TrackStream stream;
+  std::string reason;
+  ASSERT_TRUE(stream.Open("tone.wav", &reason)) << reason;
+  soxrCalls = 0;
+  soxrRefusals = 1000;
+  std::vector<float> frames(2 * 4096);
+  EXPECT_EQ(stream.Read(frames.data(), 4096), 0);
+  EXPECT_EQ(soxrCalls, 1) << "the stream went on asking a failed resampler";
+  soxrRefusals = 0;
+  EXPECT_EQ(stream.Read(frames.data(), 4096), 0) << "it stays ended";
+}
