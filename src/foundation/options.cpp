@@ -3,6 +3,8 @@
 #include "foundation/options.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -60,8 +62,13 @@ bool Fits(const Option& o, const std::string& value, std::string* error) {
       const bool whole = o.kind == Option::Kind::INTEGER;
       const char* text = value.c_str();
       char* end = nullptr;
+      errno = 0;
       const double v = whole ? static_cast<double>(std::strtol(text, &end, 10)) : std::strtod(text, &end);
-      if (value.empty() || *end != '\0' || !std::isfinite(v) || v < o.min || v > o.max) {
+      // strtol and strtod pass over leading blanks, and strtol saturates what
+      // does not fit in a long.
+      const bool blank = !value.empty() && std::isspace(static_cast<unsigned char>(value[0]));
+      const bool beyond = whole && errno == ERANGE;
+      if (value.empty() || blank || beyond || *end != '\0' || !std::isfinite(v) || v < o.min || v > o.max) {
         const std::string limits = Limits(o);
         *error = o.name + " needs " + (whole ? "a whole number" : "a number") +
                  (std::isinf(o.max) ? ", " : " from ") + limits + given;

@@ -98,6 +98,8 @@ TEST(Options, ValuesAreCheckedAgainstTheirRowAndTakenInEitherSpelling) {
       {{"--fps", "241"}, "--fps needs a whole number from 1 to 240, not \"241\""},
       {{"--fps", "2.5"}, "--fps needs a whole number from 1 to 240, not \"2.5\""},
       {{"--fps="}, "--fps needs a whole number from 1 to 240, not \"\""},
+      {{"--fps", " 5"}, "--fps needs a whole number from 1 to 240, not \" 5\""},
+      {{"--from", " 1"}, "--from needs a number, 0 or more, not \" 1\""},
       {{"--from", "-1"}, "--from needs a number, 0 or more, not \"-1\""},
       {{"--from", "nan"}, "--from needs a number, 0 or more, not \"nan\""},
       {{"--from", "inf"}, "--from needs a number, 0 or more, not \"inf\""},
