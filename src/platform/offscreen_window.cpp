@@ -185,7 +185,11 @@ bool OffscreenWindow::FinishRead(std::vector<unsigned char>* pixels) {
   assert(readsQueued > 0 && "FinishRead needs a frame queued by StartRead");
   const int slot = oldestRead;
   GLsync finished = static_cast<GLsync>(drawn[slot]);
-  const bool done = finished != nullptr && glClientWaitSync(finished, 0, ~GLuint64{0}) != GL_WAIT_FAILED;
+  // Bounded, so that a driver that never finishes fails the read rather
+  // than hanging the capture; no frame takes a software rasteriser near it.
+  constexpr GLuint64 MOST_NS = 60ull * 1000000000ull;
+  const GLenum waited = finished != nullptr ? glClientWaitSync(finished, 0, MOST_NS) : GL_WAIT_FAILED;
+  const bool done = waited == GL_ALREADY_SIGNALED || waited == GL_CONDITION_SATISFIED;
   glDeleteSync(finished);
   drawn[slot] = nullptr;
   // Starting the next frame, with the clear it begins with anyway, makes
