@@ -62,10 +62,11 @@ class PulseDaemon {
       pid = -1;
     }
   }
-  // Output of pactl with args against this daemon.
+  // Output of pactl with args against this daemon; a daemon that hangs
+  // leaves pactl waiting forever, so it gets 10 s.
   std::string Pactl(const std::string& args) const {
     std::string out;
-    if (FILE* pipe = popen(("pactl " + args + " 2>/dev/null").c_str(), "r")) {
+    if (FILE* pipe = popen(("timeout 10 pactl " + args + " 2>/dev/null").c_str(), "r")) {
       char buf[512];
       while (fgets(buf, sizeof buf, pipe)) out += buf;
       pclose(pipe);
