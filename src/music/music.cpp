@@ -1,6 +1,6 @@
 // Playback over SDL2 with the track decoded in the device callback, the silent
 // stand-in when no device opens, and the offline reader: all three analyse the
-// mono mix of the same decoded frames, so the spectrum depends on position only.
+// same decoded frames, so the spectrum depends on position only.
 // Listening instead analyses what an audio server source hears, and fits the
 // level gains to it as it goes.
 #include "music/music.h"
@@ -81,11 +81,14 @@ struct MusicState {
   std::unique_ptr<LiveLevelFit> liveFit;
   int64_t nextFitFrame = 0;
   SpectrumAnalyser fitAnalyser;
-  float fitSamples[WINDOW] = {};
+  float fitLeft[WINDOW] = {};
+  float fitRight[WINDOW] = {};
   float fitBands[BANDS] = {};
 
   SpectrumAnalyser analyser;
-  float samples[WINDOW] = {};
+  float left[WINDOW] = {};
+  float right[WINDOW] = {};
+  float mono[WINDOW] = {};
   float bands[BANDS] = {};
   bool testSpectrum = false;
   float testBands[BANDS] = {};
@@ -124,7 +127,7 @@ void FillDevice(void*, Uint8* bytes, int length) {
   const int64_t first = music.played.Written();
   music.played.Begin(frames);
   for (int i = 0; i < frames; ++i) {
-    music.played.Put(first + i, 0.5f * (out[2 * i] + out[2 * i + 1]), position + std::min(i + 1, got));
+    music.played.Put(first + i, out[2 * i], out[2 * i + 1], position + std::min(i + 1, got));
   }
   music.played.Commit(frames);
   music.lastBlockNs.store(MonotonicNs(), std::memory_order_relaxed);
@@ -214,30 +217,45 @@ void FollowSource(int64_t nowNs) {
   constexpr int HOP = RATE / LiveLevelFit::PER_SECOND;
   music.nextFitFrame = std::max(music.nextFitFrame, listener.received - SourceListener::KEPT + WINDOW);
   for (; music.nextFitFrame <= listener.received; music.nextFitFrame += HOP) {
-    listener.Read(music.nextFitFrame, WINDOW, music.fitSamples);
-    music.fitAnalyser.Analyse(music.fitSamples, music.fitBands);
+    listener.Read(music.nextFitFrame, WINDOW, music.fitLeft, music.fitRight);
+    music.fitAnalyser.AnalyseChannels(music.fitLeft, music.fitRight, music.fitBands);
     music.liveFit->Add(music.fitBands);
   }
   MusicSetLevelGains(music.liveFit->Gains());
 }
 
-// Fills music.samples with the mono mix of the WINDOW frames heard last.
+// Fills music.left and music.right with the WINDOW frames heard last.
 void ReadHeard() {
   if (music.output == Output::LISTEN) {
     const int64_t now = MonotonicNs();
     FollowSource(now);
-    music.listener.Read(music.listener.HeardFrame(now), WINDOW, music.samples);
+    music.listener.Read(music.listener.HeardFrame(now), WINDOW, music.left, music.right);
     return;
   }
   if (music.output != Output::DEVICE) {
-    music.window.Read(music.stream, StreamFrame(), WINDOW, music.samples);
+    music.window.ReadChannels(music.stream, StreamFrame(), WINDOW, music.left, music.right);
     return;
   }
   int64_t position = 0;
   for (int attempt = 0; attempt < RING_ATTEMPTS; ++attempt) {
-    if (music.played.Read(AudibleFrame(music.played.Written()), WINDOW, music.samples, &position)) return;
+    if (music.played.ReadChannels(AudibleFrame(music.played.Written()), WINDOW, music.left, music.right,
+                                  &position))
+      return;
   }
-  std::fill(music.samples, music.samples + WINDOW, 0.0f);
+  std::fill(music.left, music.left + WINDOW, 0.0f);
+  std::fill(music.right, music.right + WINDOW, 0.0f);
+}
+
+// The spectrum of what was heard: a fitted source's with every channel
+// counted, the built-in soundtrack's of the mono mix its levels were made for.
+void AnalyseHeard() {
+  if (music.levelsFitted) {
+    music.analyser.AnalyseChannels(music.left, music.right, music.bands);
+    for (int k = 0; k < BANDS; ++k) music.bands[k] *= music.gains[k];
+    return;
+  }
+  for (int i = 0; i < WINDOW; ++i) music.mono[i] = 0.5f * (music.left[i] + music.right[i]);
+  music.analyser.Analyse(music.mono, music.bands);
 }
 
 }  // namespace
@@ -322,10 +340,7 @@ float* MusicGetSpectrum() {
   if (!music.playing) return nullptr;
   FollowDevice();
   ReadHeard();
-  music.analyser.Analyse(music.samples, music.bands);
-  if (music.levelsFitted) {
-    for (int k = 0; k < BANDS; ++k) music.bands[k] *= music.gains[k];
-  }
+  AnalyseHeard();
   return music.bands;
 }
 

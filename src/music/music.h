@@ -62,7 +62,9 @@ void MusicSetOfflinePosition(double seconds);
 // system's monotonic clock. Set before MusicInit.
 void MusicSetClock(double (*clock)());
 // Gains for the 512 bands of every spectrum MusicGetSpectrum gives from now
-// on, fitted to the music's levels; null: the spectrum as analysed.
+// on, fitted to the music's levels; null: the spectrum as analysed. A fitted
+// spectrum counts every channel (see SpectrumAnalyser::AnalyseChannels); the
+// unfitted one is of the mono mix, as the built-in soundtrack was made for.
 void MusicSetLevelGains(const float* gains);
 // While bands is not null, MusicGetSpectrum returns a copy of these 512
 // values whatever the music does; null restores the music's own spectrum.

@@ -10,8 +10,9 @@ void PlayedRing::Begin(int frames) {
   std::atomic_thread_fence(std::memory_order_release);
 }
 
-void PlayedRing::Put(int64_t frame, float sample, int64_t position) {
-  mono[frame & MASK].store(sample, std::memory_order_relaxed);
+void PlayedRing::Put(int64_t frame, float leftSample, float rightSample, int64_t position) {
+  left[frame & MASK].store(leftSample, std::memory_order_relaxed);
+  right[frame & MASK].store(rightSample, std::memory_order_relaxed);
   positions[frame & MASK].store(position, std::memory_order_relaxed);
 }
 
@@ -19,12 +20,18 @@ void PlayedRing::Commit(int frames) {
   written.store(written.load(std::memory_order_relaxed) + frames, std::memory_order_release);
 }
 
-bool PlayedRing::Read(int64_t end, int count, float* out, int64_t* position) const {
+template <typename Sink>
+bool PlayedRing::Copy(int64_t end, int count, int64_t* position, Sink put) const {
   assert(count >= 0 && count <= SIZE && "PlayedRing::Read asked for more than it keeps");
   const int64_t first = end - count;
   for (int i = 0; i < count; ++i) {
     const int64_t frame = first + i;
-    out[i] = frame < 0 ? 0.0f : mono[frame & MASK].load(std::memory_order_relaxed);
+    if (frame < 0) {
+      put(i, 0.0f, 0.0f);
+    } else {
+      put(i, left[frame & MASK].load(std::memory_order_relaxed),
+          right[frame & MASK].load(std::memory_order_relaxed));
+    }
   }
   *position = end <= 0 ? 0 : positions[(end - 1) & MASK].load(std::memory_order_relaxed);
   std::atomic_thread_fence(std::memory_order_acquire);
@@ -35,11 +42,24 @@ bool PlayedRing::Read(int64_t end, int count, float* out, int64_t* position) con
   return lowest >= oldest;
 }
 
+bool PlayedRing::Read(int64_t end, int count, float* out, int64_t* position) const {
+  return Copy(end, count, position, [out](int i, float l, float r) { out[i] = 0.5f * (l + r); });
+}
+
+bool PlayedRing::ReadChannels(int64_t end, int count, float* leftOut, float* rightOut,
+                              int64_t* position) const {
+  return Copy(end, count, position, [leftOut, rightOut](int i, float l, float r) {
+    leftOut[i] = l;
+    rightOut[i] = r;
+  });
+}
+
 void PlayedRing::Reset() {
   claimed.store(0, std::memory_order_relaxed);
   written.store(0, std::memory_order_relaxed);
   for (int64_t i = 0; i < SIZE; ++i) {
-    mono[i].store(0.0f, std::memory_order_relaxed);
+    left[i].store(0.0f, std::memory_order_relaxed);
+    right[i].store(0.0f, std::memory_order_relaxed);
     positions[i].store(0, std::memory_order_relaxed);
   }
 }

@@ -1,6 +1,6 @@
 // What the audio thread has handed to the device, kept for a moment so the
-// main thread can analyse what is being heard: the mono mix of each frame and
-// the stream position after it. One writer, one reader, neither ever waits.
+// main thread can analyse what is being heard: both channels of each frame
+// and the stream position after it. One writer, one reader, neither ever waits.
 #pragma once
 
 #include <atomic>
@@ -17,7 +17,7 @@ class PlayedRing {
   // Writer: frames [Written(), Written() + frames) are put between Begin and
   // Commit, in any order.
   void Begin(int frames);
-  void Put(int64_t frame, float sample, int64_t position);
+  void Put(int64_t frame, float left, float right, int64_t position);
   void Commit(int frames);
 
   // Frames committed so far.
@@ -29,6 +29,8 @@ class PlayedRing {
   // False when the writer may have overwritten some of them meanwhile: then
   // out holds nothing usable.
   bool Read(int64_t end, int count, float* out, int64_t* position) const;
+  // The same with both channels, left and right count values each.
+  bool ReadChannels(int64_t end, int count, float* left, float* right, int64_t* position) const;
 
   // Forgets everything; only while no writer runs.
   void Reset();
@@ -45,6 +47,11 @@ class PlayedRing {
 
   std::atomic<int64_t> claimed{0};  // frames the writer may be overwriting up to
   std::atomic<int64_t> written{0};
-  std::atomic<float> mono[SIZE] = {};
+  // Copies frames [end - count, end) through put(i, left, right), then as Read.
+  template <typename Sink>
+  bool Copy(int64_t end, int count, int64_t* position, Sink put) const;
+
+  std::atomic<float> left[SIZE] = {};
+  std::atomic<float> right[SIZE] = {};
   std::atomic<int64_t> positions[SIZE] = {};
 };

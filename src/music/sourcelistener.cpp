@@ -120,12 +120,13 @@ void SourceListener::Ask(pa_operation* operation) {
 
 bool SourceListener::Listen(const std::string& name, uint32_t sinkIndex) {
   CloseStream();
-  const pa_sample_spec format = {PA_SAMPLE_FLOAT32NE, RATE, 1};
+  // Stereo: the server's mono mix would cancel sound in opposite phase.
+  const pa_sample_spec format = {PA_SAMPLE_FLOAT32NE, RATE, CHANNELS};
   stream = pa_stream_new(server.context, "zarv listening", &format, nullptr);
   if (stream == nullptr) return false;
   const uint32_t any = static_cast<uint32_t>(-1);
-  const pa_buffer_attr attr = {BACKLOG_FRAMES * sizeof(float), any, any, any,
-                               FRAGMENT_FRAMES * sizeof(float)};
+  constexpr uint32_t FRAME_BYTES = CHANNELS * sizeof(float);
+  const pa_buffer_attr attr = {BACKLOG_FRAMES * FRAME_BYTES, any, any, any, FRAGMENT_FRAMES * FRAME_BYTES};
   if (pa_stream_connect_record(stream, name.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
     CloseStream();
     return false;
@@ -234,7 +235,7 @@ int64_t SourceListener::Drain() {
     const void* data = nullptr;
     size_t bytes = 0;
     if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) break;
-    const int64_t frames = static_cast<int64_t>(bytes / sizeof(float));
+    const int64_t frames = static_cast<int64_t>(bytes / (CHANNELS * sizeof(float)));
     if (data != nullptr) {
       Append(static_cast<const float*>(data), frames);
     } else {
@@ -247,8 +248,10 @@ int64_t SourceListener::Drain() {
 }
 
 void SourceListener::Append(const float* frames, int64_t count) {
-  for (int64_t i = 0; i < count; ++i)
-    kept[(received + i) & (KEPT - 1)] = frames != nullptr ? frames[i] : 0.0f;
+  for (int64_t i = 0; i < count; ++i) {
+    float* at = &kept[static_cast<size_t>((received + i) & (KEPT - 1)) * CHANNELS];
+    for (int c = 0; c < CHANNELS; ++c) at[c] = frames != nullptr ? frames[i * CHANNELS + c] : 0.0f;
+  }
   received += count;
 }
 
@@ -293,10 +296,12 @@ int64_t SourceListener::HeardFrame(int64_t nowNs) const {
   return std::max(heardFrame, received - KEPT + FRAGMENT_FRAMES);
 }
 
-void SourceListener::Read(int64_t end, int count, float* out) const {
+void SourceListener::Read(int64_t end, int count, float* left, float* right) const {
   for (int i = 0; i < count; ++i) {
     const int64_t frame = end - count + i;
     const bool have = frame >= 0 && frame < received && frame >= received - KEPT;
-    out[i] = have ? kept[frame & (KEPT - 1)] : 0.0f;
+    const float* at = &kept[static_cast<size_t>(frame & (KEPT - 1)) * CHANNELS];
+    left[i] = have ? at[0] : 0.0f;
+    right[i] = have ? at[1] : 0.0f;
   }
 }

@@ -1,7 +1,8 @@
 // Listening to one of the audio server's sources: a record stream over a
 // connection of our own, polled without ever waiting from the thread that
-// reads it. It keeps the last seconds of sound as mono frames at the show's
-// rate and knows which of them is being heard now: a monitor's sound is
+// reads it. It keeps the last seconds of sound as stereo frames at the
+// show's rate (a source of more channels as the server mixes it down to two)
+// and knows which of them is being heard now: a monitor's sound is
 // heard when its output plays it, its latency later. With no source named
 // it listens to the default output's monitor and follows the default when it
 // changes. When the server or the source goes away it says so once, goes on
@@ -21,6 +22,7 @@ struct pa_stream;
 class SourceListener {
  public:
   static constexpr int RATE = 44100;
+  static constexpr int CHANNELS = 2;
   // Frames kept: far more than a spectrum's window behind the latest, so a
   // Bluetooth output's latency is still inside.
   static constexpr int64_t KEPT = 1 << 18;
@@ -42,9 +44,9 @@ class SourceListener {
   void Poll(int64_t nowNs);
   // The frame being heard at nowNs, counted in frames received since Start.
   int64_t HeardFrame(int64_t nowNs) const;
-  // Fills out[0..count) with the count frames that end at frame end;
-  // silence where nothing was received.
-  void Read(int64_t end, int count, float* out) const;
+  // Fills left[0..count) and right[0..count) with the count frames that
+  // end at frame end; silence where nothing was received.
+  void Read(int64_t end, int count, float* left, float* right) const;
   // Closes everything; Start may come again.
   void Stop();
 
@@ -91,7 +93,7 @@ class SourceListener {
   LatestMedian outputLatency;
   int64_t nextLatencyAskNs = 0;
 
-  std::vector<float> kept = std::vector<float>(KEPT);
+  std::vector<float> kept = std::vector<float>(KEPT * CHANNELS);  // interleaved
 
   // When frame n was made: originNs + n / RATE seconds. The earliest arrival
   // seen over the last two seconds, so the time a frame waited for the next

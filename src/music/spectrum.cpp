@@ -11,6 +11,7 @@ struct SpectrumAnalyser::Work {
   float window[SIZE] = {};
   float windowed[SIZE] = {};
   kiss_fft_cpx bins[SIZE / 2 + 1] = {};
+  float power[BANDS] = {};  // the first channel's, while the second is transformed
 };
 
 SpectrumAnalyser::SpectrumAnalyser() : work(new Work) {
@@ -27,10 +28,28 @@ SpectrumAnalyser::~SpectrumAnalyser() {
   delete work;
 }
 
-void SpectrumAnalyser::Analyse(const float* samples, float* bands) {
-  constexpr float SCALE = 4.0f / SIZE;
+namespace {
+
+constexpr float SCALE = 4.0f / SpectrumAnalyser::SIZE;
+
+float Power(const kiss_fft_cpx& bin) { return bin.r * bin.r + bin.i * bin.i; }
+
+}  // namespace
+
+void SpectrumAnalyser::Transform(const float* samples) {
   for (int n = 0; n < SIZE; ++n) work->windowed[n] = samples[n] * work->window[n];
   kiss_fftr(work->plan, work->windowed, work->bins);
+}
+
+void SpectrumAnalyser::Analyse(const float* samples, float* bands) {
+  Transform(samples);
+  for (int k = 0; k < BANDS; ++k) bands[k] = SCALE * std::sqrt(Power(work->bins[k]));
+}
+
+void SpectrumAnalyser::AnalyseChannels(const float* left, const float* right, float* bands) {
+  Transform(left);
+  for (int k = 0; k < BANDS; ++k) work->power[k] = Power(work->bins[k]);
+  Transform(right);
   for (int k = 0; k < BANDS; ++k)
-    bands[k] = SCALE * std::sqrt(work->bins[k].r * work->bins[k].r + work->bins[k].i * work->bins[k].i);
+    bands[k] = SCALE * std::sqrt(0.5f * (work->power[k] + Power(work->bins[k])));
 }

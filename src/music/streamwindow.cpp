@@ -6,15 +6,32 @@
 #include <algorithm>
 #include <cassert>
 
-void StreamWindow::Read(TrackStream& stream, int64_t end, int count, float* out) {
+template <typename Sink>
+void StreamWindow::Copy(TrackStream& stream, int64_t end, int count, Sink put) {
   assert(count >= 0 && count <= KEPT / 2 && "StreamWindow::Read asked for more than it keeps");
   const int64_t first = std::max<int64_t>(0, end - count);
   if (first < start || first < decoded - KEPT) Restart(stream, first);
   DecodeTo(stream, end);
   for (int i = 0; i < count; ++i) {
     const int64_t frame = end - count + i;
-    out[i] = frame < start || frame >= decoded ? 0.0f : mono[frame & MASK];
+    if (frame < start || frame >= decoded) {
+      put(i, 0.0f, 0.0f);
+    } else {
+      put(i, left[frame & MASK], right[frame & MASK]);
+    }
   }
+}
+
+void StreamWindow::Read(TrackStream& stream, int64_t end, int count, float* out) {
+  Copy(stream, end, count, [out](int i, float l, float r) { out[i] = 0.5f * (l + r); });
+}
+
+void StreamWindow::ReadChannels(TrackStream& stream, int64_t end, int count, float* leftOut,
+                                float* rightOut) {
+  Copy(stream, end, count, [leftOut, rightOut](int i, float l, float r) {
+    leftOut[i] = l;
+    rightOut[i] = r;
+  });
 }
 
 void StreamWindow::Restart(TrackStream& stream, int64_t frame) {
@@ -30,7 +47,10 @@ void StreamWindow::Reset() {
 void StreamWindow::DecodeTo(TrackStream& stream, int64_t end) {
   while (decoded < end && !stream.Ended()) {
     const int frames = stream.Read(chunk, static_cast<int>(std::min<int64_t>(CHUNK, end - decoded)));
-    for (int i = 0; i < frames; ++i) mono[(decoded + i) & MASK] = 0.5f * (chunk[2 * i] + chunk[2 * i + 1]);
+    for (int i = 0; i < frames; ++i) {
+      left[(decoded + i) & MASK] = chunk[2 * i];
+      right[(decoded + i) & MASK] = chunk[2 * i + 1];
+    }
     decoded += frames;
   }
 }

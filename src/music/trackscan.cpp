@@ -36,15 +36,16 @@ bool ScanTrack(const std::string& name, const std::vector<int>& bands, TrackScan
   // Kept off the stack: the window holds 8192 frames of its own.
   auto window = std::make_unique<StreamWindow>();
   SpectrumAnalyser analyser;
-  float samples[SpectrumAnalyser::SIZE];
+  float left[SpectrumAnalyser::SIZE];
+  float right[SpectrumAnalyser::SIZE];
   float spectrum[SpectrumAnalyser::BANDS];
   const double lastEnd = std::max(0.0, maxSeconds) * TrackStream::RATE;
   int64_t end = 0;
   for (; end <= lastEnd; end += FRAMES_PER_ANALYSIS) {
-    window->Read(stream, end, SpectrumAnalyser::SIZE, samples);
+    window->ReadChannels(stream, end, SpectrumAnalyser::SIZE, left, right);
     const int64_t length = window->End(stream);
     if (length >= 0 && end > length) break;
-    analyser.Analyse(samples, spectrum);
+    analyser.AnalyseChannels(left, right, spectrum);
     for (size_t i = 0; i < bands.size(); ++i) scan->levels[i].push_back(spectrum[bands[i]]);
     scan->loudest.push_back(*std::max_element(spectrum, spectrum + SpectrumAnalyser::BANDS));
   }

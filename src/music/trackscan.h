@@ -12,7 +12,8 @@ struct TrackScan {
   static constexpr int PER_SECOND = 60;  // analyses a second: analysis n is at n / PER_SECOND s
 
   int64_t frames = 0;  // the length that decodes, at TrackStream::RATE frames a second
-  // levels[i][n]: band bands[i] in analysis n, as MusicGetSpectrum gives it unfitted.
+  // levels[i][n]: band bands[i] in analysis n, every channel counted, as
+  // MusicGetSpectrum analyses a fitted track before its gains.
   std::vector<std::vector<float>> levels;
   std::vector<float> loudest;  // the loudest band in analysis n
   std::string artist;          // the file's tags, empty when absent

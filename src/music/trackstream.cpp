@@ -59,10 +59,13 @@ int TrackStream::DecodeStereo(float* out, int frames) {
       out[2 * i] = in[0];
       out[2 * i + 1] = in[1];
     } else {
-      // More than two: every channel goes equally into both sides.
-      float sum = 0.0f;
-      for (int c = 0; c < channels; ++c) sum += in[c];
-      out[2 * i] = out[2 * i + 1] = sum / static_cast<float>(channels);
+      // More than two: the even channels go to the left and the odd ones to
+      // the right, so that pairs in opposite phase (left and right, the
+      // surround pair) do not cancel as they would in one mix.
+      float sums[2] = {0.0f, 0.0f};
+      for (int c = 0; c < channels; ++c) sums[c % 2] += in[c];
+      out[2 * i] = sums[0] / static_cast<float>((channels + 1) / 2);
+      out[2 * i + 1] = sums[1] / static_cast<float>(channels / 2);
     }
   }
   if (got < frames) sourceEnded = true;

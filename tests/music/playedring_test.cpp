@@ -16,7 +16,8 @@ namespace {
 void WriteBlock(PlayedRing& ring, int frames) {
   const int64_t first = ring.Written();
   ring.Begin(frames);
-  for (int i = 0; i < frames; ++i) ring.Put(first + i, static_cast<float>(first + i), first + i + 1);
+  for (int i = 0; i < frames; ++i)
+    ring.Put(first + i, static_cast<float>(first + i), static_cast<float>(first + i), first + i + 1);
   ring.Commit(frames);
 }
 

@@ -88,11 +88,13 @@ inline std::vector<float> GrooveSamples(const Groove& g) {
   return out;
 }
 
-// Writes mono samples with libsndfile in format (SF_FORMAT_...), on channels
-// channels (the same signal on each, the second of a stereo pair slightly
-// quieter), with the tags when not empty. False on failure.
-inline bool WriteTrack(const std::string& name, const std::vector<float>& mono, int rate, int channels,
-                       int format, const std::string& artist = "", const std::string& title = "") {
+// Writes mono samples with libsndfile in format (SF_FORMAT_...) on as many
+// channels as gains has, channel c scaled by gains[c] (-1: in opposite
+// phase), with the tags when not empty. False on failure.
+inline bool WriteChannels(const std::string& name, const std::vector<float>& mono, int rate,
+                          const std::vector<float>& gains, int format, const std::string& artist = "",
+                          const std::string& title = "") {
+  const int channels = static_cast<int>(gains.size());
   SF_INFO info = {};
   info.samplerate = rate;
   info.channels = channels;
@@ -106,10 +108,19 @@ inline bool WriteTrack(const std::string& name, const std::vector<float>& mono, 
     // Clipped as a master's limiter would: libsndfile's FLAC writer fails
     // on samples beyond full scale.
     const float sample = std::max(-1.0f, std::min(1.0f, mono[n]));
-    for (int c = 0; c < channels; ++c) frames[n * channels + c] = sample * (c == 1 ? 0.9f : 1.0f);
+    for (int c = 0; c < channels; ++c) frames[n * channels + c] = sample * gains[static_cast<size_t>(c)];
   }
   const sf_count_t written = sf_writef_float(file, frames.data(), static_cast<sf_count_t>(mono.size()));
   return sf_close(file) == 0 && written == static_cast<sf_count_t>(mono.size());
+}
+
+// The same signal on each of channels channels, the second of a stereo pair
+// slightly quieter.
+inline bool WriteTrack(const std::string& name, const std::vector<float>& mono, int rate, int channels,
+                       int format, const std::string& artist = "", const std::string& title = "") {
+  std::vector<float> gains(static_cast<size_t>(channels), 1.0f);
+  if (channels > 1) gains[1] = 0.9f;
+  return WriteChannels(name, mono, rate, gains, format, artist, title);
 }
 
 constexpr int FLAC_16 = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "demo/scheduler.h"
 #include "demo/showmusic.h"
 #include "demo/timetable.h"
+#include "music/trackscan.h"
 #include "support/command.h"
 #include "support/scratch_dir.h"
 #include "support/show_files.h"
@@ -245,11 +247,12 @@ INSTANTIATE_TEST_SUITE_P(Formats, OwnTrack,
 
 }  // namespace
 
-// The spawn rules' counts of a run up to a still at 147 s: bass, mid (both
+// The spawn rules' counts of a run up to a still at still s: bass, mid (both
 // branches), chance circle1, chance circle2.
-std::vector<long> RuleCounts(const std::string& music, int fps) {
-  const CommandRun run = RunCommand("'" + SHOW + "/zarv-capture' --show-dir . " + music + " --fps " +
-                                    std::to_string(fps) + " --still 147 --output still.png");
+std::vector<long> RuleCounts(const std::string& music, int fps, int still = 147) {
+  const CommandRun run =
+      RunCommand("'" + SHOW + "/zarv-capture' --show-dir . " + music + " --fps " + std::to_string(fps) +
+                 " --still " + std::to_string(still) + " --output still.png");
   EXPECT_EQ(run.status, 0) << run.err;
   long bass = -1, mid = -1, forced = -1, circle1 = -1, circle2 = -1;
   const size_t at = run.out.find("Spawn rules fired:");
@@ -283,6 +286,40 @@ TEST(SameShow, AnyFrameRateSpawnsAsSixtyFramesASecondDo) {
             << rules[rule] << " at " << fps << " fps: " << counts[rule] << " against " << at60[rule] << " ("
             << (music.empty() ? "built-in" : music) << ")";
       }
+    }
+  }
+}
+
+// A track whose channels are the same music in opposite phase is silent in
+// the mono mix, but a listener hears it: it is fitted and spawns as its
+// in-phase copy does, as a WAV and as a FLAC.
+TEST(OppositePhase, IsFittedAndSpawnsAsItsInPhaseCopy) {
+  ScratchDir dir;
+  LinkShowFiles();
+  Groove groove;
+  groove.seconds = 40.0;
+  const std::vector<float> samples = GrooveSamples(groove);
+  ASSERT_TRUE(WriteChannels("in.wav", samples, groove.rate, {1.0f, 1.0f}, WAV_16));
+  ASSERT_TRUE(WriteChannels("opposite.wav", samples, groove.rate, {1.0f, -1.0f}, WAV_16));
+  ASSERT_TRUE(WriteChannels("opposite.flac", samples, groove.rate, {1.0f, -1.0f}, FLAC_16));
+  const auto fitOf = [](const std::string& name) {
+    TrackScan scan;
+    std::string reason;
+    EXPECT_TRUE(ScanTrack(name, {BASS_BAND, MID_BAND}, &scan, &reason)) << reason;
+    return FitTrack(scan);
+  };
+  const TrackFit in = fitOf("in.wav");
+  ASSERT_GT(in.bassShare, 0.05) << "the groove's kicks must cross the bass threshold";
+  const std::vector<long> inCounts = RuleCounts("--music in.wav", 60, 38);
+  const char* const rules[] = {"bass", "mid", "chance circle1", "chance circle2"};
+  for (const std::string name : {"opposite.wav", "opposite.flac"}) {
+    const TrackFit fit = fitOf(name);
+    EXPECT_NEAR(fit.bassShare, in.bassShare, 0.02) << name;
+    EXPECT_NEAR(fit.midShare, in.midShare, 0.02) << name;
+    const std::vector<long> counts = RuleCounts("--music " + name, 60, 38);
+    for (size_t rule = 0; rule < 4; ++rule) {
+      EXPECT_LE(std::abs(counts[rule] - inCounts[rule]), std::max(1.0, 0.1 * inCounts[rule]))
+          << name << ", " << rules[rule] << ": " << counts[rule] << " against " << inCounts[rule];
     }
   }
 }
