@@ -60,11 +60,7 @@ void LoadAssets() {
 
   frags.clear();
   font = new Font;
-  if (showMusic.listen) {
-    MusicListen(showMusic.source, SpawnBandFits());
-  } else {
-    MusicInit(showMusic.path.c_str());
-  }
+  StartShowMusic();
 }
 
 void ToggleOverlayOnKey() {

@@ -85,6 +85,15 @@ std::vector<BandFit> SpawnBandFits() {
           {MID_BAND, {static_cast<float>(MID_LEVEL), BUILT_IN_MID_SHARE}}};
 }
 
+void StartShowMusic() {
+  if (showMusic.listen) {
+    MusicListen(showMusic.source, SpawnBandFits());
+  } else {
+    MusicInit(showMusic.path.c_str(),
+              showMusic.gains.empty() ? LevelGains() : LevelGains::Scanned(showMusic.gains.data()));
+  }
+}
+
 bool ListenTo(const std::string& source, std::string* error) {
   SourceList list;
   if (!ListSources(&list, error)) return false;
@@ -126,9 +135,8 @@ bool UseMusic(const std::string& path, const std::string& creditUtf8, std::strin
   timetable = fit.timetable;
   const int bands[2] = {BASS_BAND, MID_BAND};
   const float fitted[2] = {fit.bassGain, fit.midGain};
-  float gains[SpectrumAnalyser::BANDS];
-  SpreadGains(bands, fitted, 2, gains, SpectrumAnalyser::BANDS);
-  MusicSetLevelGains(gains);
+  showMusic.gains.assign(SpectrumAnalyser::BANDS, 1.0f);
+  SpreadGains(bands, fitted, 2, showMusic.gains.data(), SpectrumAnalyser::BANDS);
 
   showMusic.path = path;
   showMusic.seconds = scan.Length();

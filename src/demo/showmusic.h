@@ -40,16 +40,21 @@ std::vector<BandFit> SpawnBandFits();
 // What the show plays, set before start-up.
 struct ShowMusic {
   std::string path =
-      "murel.mp3";        // the file start-up plays, relative to the working directory unless absolute
-  std::string credit;     // the closing credit as font codes; empty: the built-in one
-  std::string fitReport;  // the track's scan and fit, logged by start-up; empty for the built-in music
-  double seconds = 0.0;   // a track's length as it decodes; 0 for the built-in soundtrack, not scanned
-  TrackFit fit;           // a track's fit; the built-in soundtrack is not fitted
-  bool listen = false;    // the show listens to an audio server source instead of playing a file
-  std::string source;     // the source listened to; empty: the default output's monitor
+      "murel.mp3";           // the file start-up plays, relative to the working directory unless absolute
+  std::string credit;        // the closing credit as font codes; empty: the built-in one
+  std::string fitReport;     // the track's scan and fit, logged by start-up; empty for the built-in music
+  double seconds = 0.0;      // a track's length as it decodes; 0 for the built-in soundtrack, not scanned
+  TrackFit fit;              // a track's fit; the built-in soundtrack is not fitted
+  std::vector<float> gains;  // the gain a track's fit gives each band; empty for the built-in soundtrack
+  bool listen = false;       // the show listens to an audio server source instead of playing a file
+  std::string source;        // the source listened to; empty: the default output's monitor
 };
 
 extern ShowMusic showMusic;
+
+// Starts what showMusic says: the file with its gains, or listening with the
+// spawning bands fitted live.
+void StartShowMusic();
 
 // Chooses the show's music from the command line. With an empty path the
 // built-in soundtrack plays, unfitted, with creditUtf8 as its credit when

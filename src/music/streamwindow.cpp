@@ -34,6 +34,12 @@ void StreamWindow::ReadChannels(TrackStream& stream, int64_t end, int count, flo
   });
 }
 
+int64_t StreamWindow::HeldToEnd(TrackStream& stream, int64_t frame) {
+  Read(stream, frame, 0, nullptr);
+  const int64_t end = End(stream);
+  return end >= 0 ? std::min(frame, end) : frame;
+}
+
 void StreamWindow::Restart(TrackStream& stream, int64_t frame) {
   stream.Seek(frame);
   start = decoded = stream.Tell();

@@ -20,6 +20,9 @@ class StreamWindow {
   void ReadChannels(TrackStream& stream, int64_t end, int count, float* left, float* right);
   // Drops what is kept and goes on decoding from frame (a seek).
   void Restart(TrackStream& stream, int64_t frame);
+  // frame, or the stream's length when decoding as far as frame finds the
+  // end before it.
+  int64_t HeldToEnd(TrackStream& stream, int64_t frame);
   // Where the stream has ended (its length in frames), or -1 while decoding
   // has not reached its end.
   int64_t End(const TrackStream& stream) const { return stream.Ended() ? decoded : -1; }

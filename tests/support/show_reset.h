@@ -39,11 +39,9 @@ inline void ResetShow() {
   FFT = nullptr;
   scheduleClock() = ScheduleClock();
   MusicSetTestSpectrum(nullptr);
-  MusicSetLevelGains(nullptr);
   timetable = Timetable();
   showMusic = ShowMusic();
   MusicSetOffline(false);
-  MusicSetOfflinePosition(0.0);
   SetRandomState(1);
   for (int i = 0; i < Flora0Frag::SLOTS; ++i) {
     Flora0Frag::used[i] = false;

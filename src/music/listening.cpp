@@ -1,0 +1,62 @@
+// The fit takes hops at the rate a track's scan takes its analyses, so a
+// live source is fitted by the same rule as a track.
+#include "music/listening.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "foundation/debug.h"
+#include "music/level_gains.h"
+#include "music/livelevelfit.h"
+
+namespace {
+
+constexpr int RATE = SourceListener::RATE;
+
+int64_t MonotonicNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+Listening::Listening(const std::string& source) {
+  listener.Start(source);
+  listener.Poll(MonotonicNs());
+}
+
+Listening::~Listening() {
+  Log::Msg("Listening: %d overrun%s of the record stream, %.1f s of sound lost", listener.overruns,
+           listener.overruns == 1 ? "" : "s", static_cast<double>(listener.lostFrames) / RATE);
+  listener.Stop();
+}
+
+void Listening::Poll(int64_t nowNs, LevelGains* gains) {
+  listener.Poll(nowNs);
+  if (gains == nullptr) return;
+  constexpr int HOP = RATE / LiveLevelFit::PER_SECOND;
+  nextFitFrame = std::max(nextFitFrame, listener.received - SourceListener::KEPT + WINDOW);
+  for (; nextFitFrame <= listener.received; nextFitFrame += HOP) {
+    listener.Read(nextFitFrame, WINDOW, fitLeft, fitRight);
+    fitAnalyser.AnalyseChannels(fitLeft, fitRight, fitBands);
+    gains->Heard(fitBands);
+  }
+}
+
+void Listening::Heard(double, float* left, float* right) {
+  const int64_t now = MonotonicNs();
+  Poll(now, nullptr);
+  listener.Read(listener.HeardFrame(now), WINDOW, left, right);
+}
+
+double Listening::Position(double) {
+  const int64_t now = MonotonicNs();
+  Poll(now, nullptr);
+  return static_cast<double>(listener.HeardFrame(now)) / RATE;
+}
+
+std::unique_ptr<SoundProducer> Listening::Follow(LevelGains* gains) {
+  Poll(MonotonicNs(), gains);
+  return nullptr;
+}
