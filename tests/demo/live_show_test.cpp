@@ -1,4 +1,4 @@
-// The real zarv binary live on a private 1280 x 720 Xvfb screen, with the
+// The real zarv binary live on a private 800 x 600 Xvfb screen, with the
 // default pacing and with --fps-limit off: a silent track, where only chance
 // spawns, keeps as many effects alive as its own 60 fps capture does; the
 // default holds the frame rate to 60 Hz, where Xvfb's swaps do not wait; and
@@ -84,7 +84,7 @@ class LiveShow : public ::testing::TestWithParam<std::vector<std::string>> {
     return zarv->Wait(20);
   }
 
-  XvfbServer server{"1280x720x24"};
+  XvfbServer server{"800x600x24"};
   ScratchDir dir;
   std::unique_ptr<ChildProcess> zarv;
   std::string window;
