@@ -1,8 +1,10 @@
 // Reads every file of the build's bake back with the show's own loaders,
 // and through the music module's spectrum as the scheduler sees it; baking
-// again must give the same bytes.
+// again must give the same bytes. Also the command lines of zarv-bake and
+// zarv-band-report.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <fstream>
@@ -17,6 +19,7 @@
 #include "bake_runner.h"
 #include "band_report.h"
 #include "foundation/debug.h"
+#include "support/command.h"
 #include "support/offscreen_gl.h"
 #include "support/show_files.h"
 
@@ -139,4 +142,55 @@ TEST(Rebake, BakingAgainGivesTheBuildsBytes) {
     EXPECT_FALSE(baked.empty()) << file;
     EXPECT_TRUE(baked == ReadFile(std::string(ZARV_SHOW_DIR) + "/" + file)) << file;
   }
+}
+
+// Each tool reads its command line from an option table, and still takes
+// the bare paths the build and the README give it.
+TEST(ToolCommandLines, HelpVersionPathsAndMistakes) {
+  ScratchDir scratch;
+  mkdir("named", 0755);
+  const std::string bake = std::string("'") + ZARV_BAKE_EXE + "'";
+  const std::string report = std::string("'") + ZARV_BAND_REPORT_EXE + "'";
+  const std::string track = std::string(" '") + ZARV_SHOW_DIR + "/murel.mp3'";
+  const struct {
+    std::string command;
+    int status;
+    std::vector<std::string> out;  // what stdout holds; none: it is empty
+    std::string err;               // the start of stderr
+  } cases[] = {
+      {bake + " --help",
+       0,
+       {"Usage: zarv-bake [OPTION]...\n", "\n      --show-dir DIR ", "\n      --font FILE ",
+        "\n      --no-music ", "\n      --quiet ", "\n  -h, --help ", "\n      --version "},
+       ""},
+      {bake + " -h", 0, {"Usage: zarv-bake [OPTION]...\n"}, ""},
+      {bake + " --version", 0, {"zarv-bake " ZARV_VERSION "\n"}, ""},
+      {bake + " --quiet --no-music --show-dir named", 0, {}, ""},
+      {bake + " --frobnicate", 2, {}, "zarv-bake: unknown option --frobnicate\nUsage: zarv-bake ["},
+      {bake + " --no-music", 2, {}, "zarv-bake: no show directory: give --show-dir DIR\nUsage: "},
+      {bake + " --show-dir a b", 2, {}, "zarv-bake: --show-dir is given twice, as \"a\" and \"b\"\n"},
+      {bake + " a b c", 2, {}, "zarv-bake: unexpected argument \"c\"\n"},
+      {report + " --help", 0, {"Usage: zarv-band-report [OPTION]...\n", "\n      --music FILE "}, ""},
+      {report + " --version", 0, {"zarv-band-report " ZARV_VERSION "\n"}, ""},
+      {report + track, 0, {"   seconds   band 1 > 0.3"}, ""},
+      {report + " --music" + track, 0, {"   seconds   band 1 > 0.3"}, ""},
+      {report + " --frobnicate", 2, {}, "zarv-band-report: unknown option --frobnicate\nUsage: "},
+      {report, 2, {}, "zarv-band-report: no track: give --music FILE\n"},
+      {report + track + " b", 2, {}, "zarv-band-report: unexpected argument \"b\"\n"},
+  };
+  for (const auto& c : cases) {
+    const CommandRun run = RunCommand(c.command, 60);
+    EXPECT_EQ(run.status, c.status) << c.command << "\n" << run.err;
+    for (const std::string& text : c.out) {
+      EXPECT_NE(run.out.find(text), std::string::npos) << c.command << ": " << text;
+    }
+    if (c.out.empty()) {
+      EXPECT_EQ(run.out, "") << c.command;
+    }
+    EXPECT_EQ(run.err.rfind(c.err, 0), 0u) << c.command << "\n" << run.err;
+    if (c.err.empty()) {
+      EXPECT_EQ(run.err, "") << c.command;
+    }
+  }
+  EXPECT_FALSE(ReadFile("named/data/font.png").empty());
 }

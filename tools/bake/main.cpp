@@ -1,29 +1,110 @@
 // zarv-bake: writes every file the show reads into a show directory.
-// Usage: zarv-bake [--no-music] [--quiet] SHOW_DIR [FONT_FILE]
+// Its command line is one option table, as zarv's and zarv-capture's are.
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
 #include "bake.h"
+#include "foundation/options.h"
 
-int main(int argc, char** argv) {
-  BakeOptions options;
-  options.fontPath = ZARV_BAKE_FONT;
-  options.verbose = true;
-  int arg = 1;
-  for (; arg < argc && std::strncmp(argv[arg], "--", 2) == 0; ++arg) {
-    if (std::strcmp(argv[arg], "--no-music") == 0) {
-      options.music = false;
-    } else if (std::strcmp(argv[arg], "--quiet") == 0) {
-      options.verbose = false;
-    } else {
-      break;
+namespace {
+
+struct BakeCommandLine {
+  std::string showDir;
+  std::string font;  // empty: ZARV_BAKE_FONT
+  bool noMusic = false;
+  bool quiet = false;
+  bool help = false;
+  bool version = false;
+};
+
+// A path is given once: a second one, by name or bare, is a mistake rather
+// than a silent change of mind.
+Option Path(const std::string& name, const std::string& value, std::string* target, const std::string& help) {
+  Option o = Text(name, value, target, help);
+  o.apply = [name, target](const std::string& v, std::string* error) {
+    if (!target->empty()) {
+      *error = name + " is given twice, as \"" + *target + "\" and \"" + v + "\"";
+      return false;
+    }
+    *target = v;
+    return true;
+  };
+  return o;
+}
+
+OptionTable Table(BakeCommandLine* c) {
+  OptionTable table;
+  table.program = "zarv-bake";
+  table.about =
+      "Writes every file the show reads into a show directory: the sprites, the bitmap font and its "
+      "widths, the flora's meshes and animations and the circle ornaments' path under data/, and beside "
+      "them the soundtrack murel.mp3 and the desktop icon icon.png. The same sources give the same bytes.";
+  table.rows.push_back(
+      Path("--show-dir", "DIR", &c->showDir,
+           "the show directory to bake into, which must exist (needed); data/ is made in it"));
+  Option font = Path("--font", "FILE", &c->font, "the TrueType font the bitmap font is rendered from");
+  font.defaultText = ZARV_BAKE_FONT;
+  table.rows.push_back(font);
+  table.rows.push_back(Flag("--no-music", &c->noMusic,
+                            "leave out murel.mp3, by far the longest to make: the rest takes well under "
+                            "a second"));
+  table.rows.push_back(Flag("--quiet", &c->quiet, "print nothing but errors, not what was written"));
+  for (const Option& row : HelpAndVersion(&c->help, &c->version)) table.rows.push_back(row);
+  table.after =
+      "DIR and FILE given bare, as in zarv-bake [OPTION]... DIR [FILE], stand for --show-dir DIR and "
+      "--font FILE.";
+  return table;
+}
+
+// The bare arguments of the older command line as the options they stand
+// for, in order; the rest is left for the parser to judge. An argument
+// after an option that takes a value is that value, whatever it looks like,
+// as the parser reads it.
+std::vector<std::string> NamedBare(const OptionTable& table, int argc, const char* const* argv,
+                                   const std::vector<std::string>& names) {
+  std::vector<std::string> args(argv, argv + argc);
+  size_t named = 0;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg.size() > 1 && arg[0] == '-') {
+      for (const Option& o : table.rows) {
+        if ((arg == o.name || arg == o.alias) && o.kind != Option::Kind::FLAG) ++i;
+      }
+    } else if (named < names.size()) {
+      args[i] = names[named++] + "=" + arg;
     }
   }
-  const int rest = argc - arg;
-  if (rest < 1 || rest > 2 || std::strncmp(argv[arg], "--", 2) == 0) {
-    std::fprintf(stderr, "usage: zarv-bake [--no-music] [--quiet] SHOW_DIR [FONT_FILE]\n");
-    return 2;
+  return args;
+}
+
+int Usage(const OptionParser& parser, const std::string& message) {
+  std::fprintf(stderr, "zarv-bake: %s\n%s\n", message.c_str(), parser.Usage().c_str());
+  return EXIT_USAGE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  BakeCommandLine c;
+  OptionParser parser(Table(&c));
+  const std::vector<std::string> args = NamedBare(parser.table, argc, argv, {"--show-dir", "--font"});
+  std::vector<const char*> words;
+  for (const std::string& arg : args) words.push_back(arg.c_str());
+  std::string error;
+  if (!parser.Parse(static_cast<int>(words.size()), words.data(), &error)) return Usage(parser, error);
+  if (c.help) {
+    std::fputs(parser.Help().c_str(), stdout);
+    return 0;
   }
-  if (rest == 2) options.fontPath = argv[arg + 1];
-  return BakeShow(argv[arg], options) ? 0 : 1;
+  if (c.version) {
+    std::printf("zarv-bake %s\n", ZARV_VERSION);
+    return 0;
+  }
+  if (c.showDir.empty()) return Usage(parser, "no show directory: give --show-dir DIR");
+  BakeOptions options;
+  options.fontPath = c.font.empty() ? ZARV_BAKE_FONT : c.font;
+  options.music = !c.noMusic;
+  options.verbose = !c.quiet;
+  return BakeShow(c.showDir, options) ? 0 : 1;
 }

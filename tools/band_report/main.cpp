@@ -1,20 +1,96 @@
 // zarv-band-report: how a track drives the show's spawning bands, per 10 s
-// at 60 frames a second, before and after the show's level fit.
-// Usage: zarv-band-report FILE
+// at 60 frames a second, before and after the show's level fit. Its command
+// line is one option table, as zarv's and zarv-capture's are.
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "band_report.h"
 #include "foundation/options.h"
 
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: zarv-band-report FILE\n");
-    return EXIT_USAGE;
+namespace {
+
+constexpr double STRETCH = 10.0;  // seconds a line of the report covers
+
+struct ReportCommandLine {
+  std::string track;
+  bool help = false;
+  bool version = false;
+};
+
+OptionTable Table(ReportCommandLine* c) {
+  OptionTable table;
+  table.program = "zarv-band-report";
+  table.about =
+      "Reads a track with the show's own spectrum at 60 frames a second and prints, per 10 s, the share of "
+      "frames in which each spawning band, the circles' and the flora's, is above the level that spawns an "
+      "effect, with each band's peak, before and after the level fit the show gives the track; then the fit.";
+  Option music = Text("--music", "FILE", &c->track,
+                      "the track: MP3, WAV, FLAC, Ogg Vorbis or Opus, as zarv --music takes it");
+  // A second track, by name or bare, is a mistake rather than a change of mind.
+  music.apply = [c](const std::string& v, std::string* error) {
+    if (!c->track.empty()) {
+      *error = "--music is given twice, as \"" + c->track + "\" and \"" + v + "\"";
+      return false;
+    }
+    c->track = v;
+    return true;
+  };
+  table.rows.push_back(music);
+  for (const Option& row : HelpAndVersion(&c->help, &c->version)) table.rows.push_back(row);
+  table.after = "FILE given bare, as in zarv-band-report FILE, stands for --music FILE.";
+  return table;
+}
+
+// The bare arguments of the older command line as the options they stand
+// for, in order; the rest is left for the parser to judge. An argument
+// after an option that takes a value is that value, whatever it looks like,
+// as the parser reads it.
+std::vector<std::string> NamedBare(const OptionTable& table, int argc, const char* const* argv,
+                                   const std::vector<std::string>& names) {
+  std::vector<std::string> args(argv, argv + argc);
+  size_t named = 0;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg.size() > 1 && arg[0] == '-') {
+      for (const Option& o : table.rows) {
+        if ((arg == o.name || arg == o.alias) && o.kind != Option::Kind::FLAG) ++i;
+      }
+    } else if (named < names.size()) {
+      args[i] = names[named++] + "=" + arg;
+    }
   }
+  return args;
+}
+
+int Usage(const OptionParser& parser, const std::string& message) {
+  std::fprintf(stderr, "zarv-band-report: %s\n%s\n", message.c_str(), parser.Usage().c_str());
+  return EXIT_USAGE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ReportCommandLine c;
+  OptionParser parser(Table(&c));
+  const std::vector<std::string> args = NamedBare(parser.table, argc, argv, {"--music"});
+  std::vector<const char*> words;
+  for (const std::string& arg : args) words.push_back(arg.c_str());
+  std::string error;
+  if (!parser.Parse(static_cast<int>(words.size()), words.data(), &error)) return Usage(parser, error);
+  if (c.help) {
+    std::fputs(parser.Help().c_str(), stdout);
+    return 0;
+  }
+  if (c.version) {
+    std::printf("zarv-band-report %s\n", ZARV_VERSION);
+    return 0;
+  }
+  if (c.track.empty()) return Usage(parser, "no track: give --music FILE");
   BandReport report;
   std::string reason;
-  if (!ReportBands(argv[1], 10.0, &report, &reason)) {
-    std::fprintf(stderr, "zarv-band-report: %s: %s\n", argv[1], reason.c_str());
+  if (!ReportBands(c.track, STRETCH, &report, &reason)) {
+    std::fprintf(stderr, "zarv-band-report: %s: %s\n", c.track.c_str(), reason.c_str());
     return EXIT_USAGE;
   }
   std::fputs(FormatBandReport(report).c_str(), stdout);
