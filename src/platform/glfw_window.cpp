@@ -137,15 +137,8 @@ void GlfwWindow::FitFramebuffer() {
 }
 
 GlfwWindow::Rect GlfwWindow::ShownRect(int fbWidth, int fbHeight) const {
-  // Largest centred rectangle of the show's aspect that fits the framebuffer.
-  Rect r{0, 0, fbWidth, fbWidth * showHeight / showWidth};
-  if (r.height > fbHeight) {
-    r.height = fbHeight;
-    r.width = fbHeight * showWidth / showHeight;
-  }
-  r.x = (fbWidth - r.width) / 2;
-  r.y = (fbHeight - r.height) / 2;
-  return r;
+  const Area shown = LargestShowArea(fbWidth, fbHeight, 1);
+  return {(fbWidth - shown.width) / 2, (fbHeight - shown.height) / 2, shown.width, shown.height};
 }
 
 void GlfwWindow::Present() {

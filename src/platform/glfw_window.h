@@ -50,6 +50,7 @@ class GlfwWindow : public Backend {
   struct Rect {
     int x, y, width, height;  // framebuffer pixels from the lower-left corner
   };
+  // Where a frame is shown: the framebuffer's largest 4:3 area, centred.
   Rect ShownRect(int fbWidth, int fbHeight) const;
   // Settles the drawn size from resolution, the renderer and the
   // framebuffer, and logs which was taken and why.

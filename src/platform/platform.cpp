@@ -1,6 +1,8 @@
 // Routes the GLFW 2-style calls to the current backend.
 #include "platform/platform.h"
 
+#include <algorithm>
+
 #include "foundation/debug.h"
 #include "platform/glfw_window.h"
 #include "platform/interrupt.h"
@@ -70,6 +72,22 @@ float PixelScale() {
   int width = 0, height = 0;
   GetDrawnSize(&width, &height);
   return height > 0 ? static_cast<float>(height) / SHOW_HEIGHT : 1.0f;
+}
+
+Area LargestShowArea(int frameWidth, int frameHeight, int multiple) {
+  const long width = frameWidth;
+  const long height = frameHeight;
+  const auto rounded = [multiple](long side) {
+    return std::max(multiple, static_cast<int>(side / multiple * multiple));
+  };
+  // The whole width is taken while the height that goes with it passes the
+  // frame's by less than 1/multiple of a pixel: a window within a pixel of
+  // 4:3 is filled whole, while a video's even picture stays inside the exact
+  // 4:3 area that fits.
+  if (width * SHOW_HEIGHT * multiple / SHOW_WIDTH <= height * multiple) {
+    return {frameWidth, rounded(width * SHOW_HEIGHT / SHOW_WIDTH)};
+  }
+  return {rounded(height * SHOW_WIDTH / SHOW_HEIGHT), frameHeight};
 }
 
 void GetMousePos(int* x, int* y) { CurrentBackend().MousePos(x, y); }

@@ -26,6 +26,16 @@ constexpr int PRESS = 1;
 constexpr int SHOW_WIDTH = 800;
 constexpr int SHOW_HEIGHT = 600;
 
+// A size in pixels.
+struct Area {
+  int width = 0;
+  int height = 0;
+};
+// The largest area of the show's 4:3 shape in a frame, each side rounded
+// down to a multiple of `multiple` but at least one: 2 for a video's
+// picture, as yuv420p needs, 1 for the live window's.
+Area LargestShowArea(int frameWidth, int frameHeight, int multiple);
+
 // How many pixels the live window draws the show with: the show's own size
 // scaled up to the screen, or the screen's largest 4:3 area; AUTO takes the
 // screen's on a graphics card and the show's on a software renderer.
