@@ -1,5 +1,5 @@
-// The handler only sets a flag that the window's open state reads, so the
-// show's loop sees the end as it sees a closed window.
+// The handler only sets a flag: the show's loop sees it through the window's
+// open state as it sees a closed window, the capture's loops read it.
 #include "platform/interrupt.h"
 
 #include <signal.h>
@@ -10,15 +10,17 @@ namespace platform {
 namespace {
 
 volatile sig_atomic_t interrupted = 0;
+volatile sig_atomic_t secondEndsProcess = 1;
 
 void OnInterrupt(int) {
-  if (interrupted) _exit(EXIT_INTERRUPTED);
+  if (interrupted && secondEndsProcess) _exit(EXIT_INTERRUPTED);
   interrupted = 1;
 }
 
 }  // namespace
 
-void CatchInterrupts() {
+void CatchInterrupts(SecondInterrupt second) {
+  secondEndsProcess = second == SecondInterrupt::ENDS_PROCESS ? 1 : 0;
   struct sigaction action = {};
   action.sa_handler = OnInterrupt;
   action.sa_flags = SA_RESTART;

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -17,10 +16,9 @@
 #include "demo/timetable.h"
 #include "frame_bench.h"
 #include "paths.h"
+#include "platform/interrupt.h"
 
 namespace {
-
-void OnInterrupt(int) { captureInterrupted = 1; }
 
 std::string ExecutableFolder() {
   char path[4096] = {};
@@ -71,10 +69,9 @@ int main(int argc, char** argv) {
   while (options.output.size() > 1 && options.output.back() == '/') options.output.pop_back();
   if (chdir(showDir.c_str()) != 0) return Refuse("cannot enter " + showDir + ": " + std::strerror(errno));
 
-  struct sigaction action = {};
-  action.sa_handler = OnInterrupt;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  // Every signal is left to the run, which cleans up, so that a second
+  // Ctrl-C still leaves no partial video.
+  platform::CatchInterrupts(platform::SecondInterrupt::ASKS_AGAIN);
 
   const std::string soundtrack = options.music.empty() ? showDir + "/" + showMusic.path : options.music;
   if (options.mode == CaptureOptions::Mode::BENCH) return RunFrameBench(options, soundtrack);
