@@ -24,8 +24,6 @@
 #include "progress_bar.h"
 #include "schedule_tally.h"
 
-volatile std::sig_atomic_t captureInterrupted = 0;
-
 namespace {
 
 // Show times within this of a frame's time count as that frame's.
@@ -171,13 +169,14 @@ class CaptureRun {
     ShapeWindow(o, &show.window);
     ProgressBar progress(end);
     show.Start();
+    VideoFeed feed(&show.window, &encoder);
     std::vector<unsigned char> pixels;
-    for (long n = 0; n < end && show.Running() && !failed && !captureInterrupted; ++n) {
+    for (long n = 0; n < end && show.Running() && !failed && !platform::Interrupted(); ++n) {
       const bool wanted = video ? n >= first : targets.count(n) != 0;
       tally.Before();
       if (wanted) {
         show.Frame(n, [&] {
-          if (video) show.window.StartRead();
+          if (video) feed.Queue();
           if (!video) pixels = FramePixels(show);
         });
       } else {
@@ -186,13 +185,12 @@ class CaptureRun {
       tally.After(show.TimeOf(n));
       progress.Update(n + 1);
       if (wanted && !video) Write(n, &pixels);
-      // A video frame is read back once the next is drawn.
-      if (video && show.window.ReadsQueued() == platform::OffscreenWindow::READS_IN_FLIGHT) {
-        TakeVideoFrame(&show.window, &pixels);
-      }
+      if (video) failed = !feed.Pass();
     }
-    while (video && !failed && !captureInterrupted && show.window.ReadsQueued() > 0) {
-      TakeVideoFrame(&show.window, &pixels);
+    if (video) {
+      failed = !feed.Drain();
+      written = feed.written;
+      error = feed.error;
     }
     progress.Finish();
     show.Finish();
@@ -200,7 +198,7 @@ class CaptureRun {
 
   // Completes or abandons the output and prints the summary; the exit status.
   int Finish() {
-    if (captureInterrupted) {
+    if (platform::Interrupted()) {
       encoder.Abandon();
       Complain("interrupted; " + std::string(video ? "no video written" : "frames written so far are kept"));
       return EXIT_INTERRUPTED;
@@ -228,19 +226,6 @@ class CaptureRun {
   int Fail(int status, const std::string& message) {
     Complain(message);
     return status;
-  }
-
-  // The oldest queued frame, read back and handed to ffmpeg; *pixels is
-  // swapped for a spare buffer.
-  void TakeVideoFrame(platform::OffscreenWindow* window, std::vector<unsigned char>* pixels) {
-    if (!window->FinishRead(pixels)) {
-      failed = true;
-      error = "cannot read a frame back from the GL";
-    } else if (!encoder.Write(pixels)) {
-      failed = true;
-      error = "ffmpeg stopped taking frames";
-    }
-    written += failed ? 0 : 1;
   }
 
   // The frame as the PNG images show it: the picture, padded when asked.
@@ -280,6 +265,27 @@ class CaptureRun {
 };
 
 }  // namespace
+
+bool VideoFeed::Pass() {
+  if (!failed && window->ReadsQueued() == platform::OffscreenWindow::READS_IN_FLIGHT) TakeOldest();
+  return !failed;
+}
+
+bool VideoFeed::Drain() {
+  while (!failed && !platform::Interrupted() && window->ReadsQueued() > 0) TakeOldest();
+  return !failed;
+}
+
+void VideoFeed::TakeOldest() {
+  if (!window->FinishRead(&pixels)) {
+    failed = true;
+    error = "cannot read a frame back from the GL";
+  } else if (!encoder->Write(&pixels)) {
+    failed = true;
+    error = "ffmpeg stopped taking frames";
+  }
+  written += failed ? 0 : 1;
+}
 
 int CheckSamples(const CaptureOptions& o) {
   if (o.msaa == 0) return EXIT_DONE;

@@ -3,8 +3,8 @@
 // and the schedule summary printed at the end.
 #pragma once
 
-#include <csignal>
 #include <string>
+#include <vector>
 
 #include "capture_options.h"
 #include "ffmpeg_encoder.h"
@@ -16,13 +16,9 @@ constexpr int EXIT_DONE = 0;
 constexpr int EXIT_FAILED = 1;
 // EXIT_USAGE (2): bad options, a track that cannot be played or an output
 // that cannot be written.
-// An interrupted run exits as the live show does on Ctrl-C.
+// An interrupted run (platform::Interrupted) cleans up and exits as the live
+// show does on Ctrl-C.
 using platform::EXIT_INTERRUPTED;
-
-// Set by a signal handler to stop a run early; the run cleans up (every
-// signal, so a second Ctrl-C still leaves no partial video) and returns
-// EXIT_INTERRUPTED.
-extern volatile std::sig_atomic_t captureInterrupted;
 
 // The first frame at or after a show time (seconds) at fps frames a second;
 // a time beyond any show gives a frame beyond any show's end.
@@ -38,6 +34,34 @@ FfmpegEncoder::Settings VideoSettings(const CaptureOptions& options, const std::
 
 // Sets the offscreen window's samples and drawn size as the options ask.
 void ShapeWindow(const CaptureOptions& options, platform::OffscreenWindow* window);
+
+// A video's frames on their way from the GL to ffmpeg: each drawn frame is
+// queued for reading in its swap and read back once the next one is drawn,
+// so that the rasteriser finishes a frame while the show draws the next.
+class VideoFeed {
+ public:
+  VideoFeed(platform::OffscreenWindow* window, FfmpegEncoder* encoder) : window(window), encoder(encoder) {}
+
+  // In a drawn frame's swap, with the frame still bound.
+  void Queue() { window->StartRead(); }
+  // After each drawn frame: once READS_IN_FLIGHT frames are queued, the
+  // oldest goes to ffmpeg. False once a frame could not be read back or
+  // ffmpeg stopped taking them; error says which.
+  bool Pass();
+  // After the last frame: the frames still queued, unless interrupted. False as Pass.
+  bool Drain();
+
+  long written = 0;  // frames handed to ffmpeg
+  std::string error;
+
+ private:
+  void TakeOldest();
+
+  platform::OffscreenWindow* const window;
+  FfmpegEncoder* const encoder;
+  std::vector<unsigned char> pixels;  // swapped for the encoder's spare buffers
+  bool failed = false;
+};
 
 // Whether the GL can give the --msaa the options ask for, asked of a
 // throwaway offscreen context before anything is drawn or written. EXIT_DONE,

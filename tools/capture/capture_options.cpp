@@ -4,10 +4,11 @@
 #include "capture_options.h"
 
 #include <cctype>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <limits>
+#include <utility>
 
 #include "demo/show_options.h"
 #include "paths.h"
@@ -59,17 +60,17 @@ bool ParseSize(const std::string& text, CaptureOptions* o, std::string* error) {
   return true;
 }
 
-// What the parse reads before it is settled into CaptureOptions.
-struct Given {
-  std::string quality = "normal";
-  std::string preset = DEFAULT_PRESET;
-  int crf = DEFAULT_CRF;
-  std::string msaa;
-  bool bench = false;
-  double still = 0.0;
-};
+// A row whose value is checked as kind says and taken by apply: for what no
+// builder holds, a list of times, a number chosen from a few or a flag that
+// sets the mode.
+Option Taken(Option::Kind kind, const std::string& name, const std::string& value, const std::string& help,
+             std::function<bool(const std::string& value, std::string* error)> apply) {
+  Option row = Custom(name, value, help, std::move(apply));
+  row.kind = kind;
+  return row;
+}
 
-OptionTable Table(CaptureOptions* o, Given* g) {
+OptionTable Table(CaptureOptions* o) {
   OptionTable table;
   table.program = "zarv-capture";
   table.about =
@@ -90,16 +91,15 @@ OptionTable Table(CaptureOptions* o, Given* g) {
   to.defaultText = "the show's end";
   table.rows.push_back(to);
   table.rows.push_back(Integer("--fps", "N", &o->fps, 1, MAX_FPS, "frames a second"));
-  Option still = Number(
-      "--still", "SECONDS", &g->still, 0.0, FOREVER,
-      "write only the frame at this show time (the first at or after it, as a range from it begins), as "
-      "still-SSS.sss.png in the --output folder "
-      "(default: here); may be given several times");
-  still.defaultText.clear();
-  still.apply = [o](const std::string& value, std::string*) {
-    o->stills.push_back(std::strtod(value.c_str(), nullptr));
-    return true;
-  };
+  Option still = Taken(Option::Kind::NUMBER, "--still", "SECONDS",
+                       "write only the frame at this show time (the first at or after it, as a range from it "
+                       "begins), as still-SSS.sss.png in the --output folder (default: here); may be given "
+                       "several times",
+                       [o](const std::string& value, std::string*) {
+                         o->stills.push_back(std::strtod(value.c_str(), nullptr));
+                         return true;
+                       });
+  still.max = FOREVER;
   table.rows.push_back(still);
   Option showDir = Text("--show-dir", "DIR", &o->showDir,
                         "where the show's data/ and murel.mp3 are; zarv.log is written there");
@@ -110,12 +110,12 @@ OptionTable Table(CaptureOptions* o, Given* g) {
     qualities += std::string(qualities.empty() ? "" : ", ") + q.name + " is --preset " + q.preset +
                  " --crf " + std::to_string(q.crf);
   }
-  table.rows.push_back(Choice("--quality", "NAME", &g->quality, {"draft", "normal", "best"},
+  table.rows.push_back(Choice("--quality", "NAME", &o->quality, {"draft", "normal", "best"},
                               "shorthand for x264's preset and rate factor: " + qualities));
-  table.rows.push_back(Choice("--preset", "NAME", &g->preset, PRESETS,
+  table.rows.push_back(Choice("--preset", "NAME", &o->preset, PRESETS,
                               "x264's preset, fastest (biggest) first; wins over --quality"));
   table.rows.push_back(
-      Integer("--crf", "N", &g->crf, 0, MAX_CRF,
+      Integer("--crf", "N", &o->crf, 0, MAX_CRF,
               "x264's constant rate factor, 0 lossless: lower is better and bigger; wins over "
               "--quality"));
   table.rows.push_back(
@@ -129,20 +129,27 @@ OptionTable Table(CaptureOptions* o, Given* g) {
   table.rows.push_back(Flag("--scale-only", &o->scaleOnly,
                             "draw the show's own 800 x 600 pixels and let ffmpeg scale the video up to "
                             "--size with lanczos: faster, softer"));
-  Option msaa =
-      Choice("--msaa", "N", &g->msaa, {"2", "4", "8"},
-             "anti-alias with N samples a pixel; off by default, so that each frame is exactly what "
-             "the live show draws");
-  msaa.defaultText.clear();
+  Option msaa = Taken(Option::Kind::CHOICE, "--msaa", "N",
+                      "anti-alias with N samples a pixel; off by default, so that each frame is exactly "
+                      "what the live show draws",
+                      [o](const std::string& value, std::string*) {
+                        o->msaa = std::atoi(value.c_str());
+                        return true;
+                      });
+  msaa.choices = {"2", "4", "8"};
   table.rows.push_back(msaa);
-  table.rows.push_back(
-      Flag("--bench", &g->bench,
-           "render as fast as possible and print frame times: a floor frame that only clears "
-           "and reads back, the timetable, a stress case of 16 live effects, and the capture: "
-           "frames a second drawn and encoded to MP4 at the video settings given, against "
-           "ffmpeg alone encoding the same frames. The timetable covers the whole show and the "
-           "capture 20 s to 30 s unless --from/--to say otherwise; with them, the others run as "
-           "many frames as the range holds, at most their usual 600 and 1200"));
+  table.rows.push_back(Taken(Option::Kind::FLAG, "--bench", "",
+                             "render as fast as possible and print frame times: a floor frame that only "
+                             "clears and reads back, the timetable, a stress case of 16 live effects, and "
+                             "the capture: frames a second drawn and encoded to MP4 at the video settings "
+                             "given, against ffmpeg alone encoding the same frames. The timetable covers "
+                             "the whole show and the capture 20 s to 30 s unless --from/--to say "
+                             "otherwise; with them, the others run as many frames as the range holds, at "
+                             "most their usual 600 and 1200",
+                             [o](const std::string&, std::string*) {
+                               o->mode = CaptureOptions::Mode::BENCH;
+                               return true;
+                             }));
   for (const Option& row : HelpAndVersion(&o->help, &o->version)) table.rows.push_back(row);
   table.after =
       "Frames before --from are run too (the show's state depends on them) but not drawn. At the end "
@@ -228,24 +235,26 @@ bool Settle(CaptureOptions* o, bool outputGiven, std::string* error) {
   return true;
 }
 
+// The table as the help and the usage line show it: bound to options at
+// their defaults, which the help gives.
+const OptionParser& Described() {
+  static CaptureOptions defaults;
+  static const OptionParser described(Table(&defaults));
+  return described;
+}
+
 }  // namespace
 
 bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, std::string* error) {
-  Given given;
-  OptionParser parser(Table(o, &given));
+  OptionParser parser(Table(o));
   if (!parser.Parse(argc, argv, error)) return false;
   if (o->help || o->version) return true;
-  if (given.bench) o->mode = CaptureOptions::Mode::BENCH;
   // --preset and --crf win over --quality, in whatever order they come.
   for (const Quality& q : QUALITIES) {
-    if (given.quality == q.name) {
-      o->preset = q.preset;
-      o->crf = q.crf;
-    }
+    if (o->quality != q.name) continue;
+    if (!parser.Given("--preset")) o->preset = q.preset;
+    if (!parser.Given("--crf")) o->crf = q.crf;
   }
-  if (parser.Given("--preset")) o->preset = given.preset;
-  if (parser.Given("--crf")) o->crf = given.crf;
-  if (!given.msaa.empty()) o->msaa = std::atoi(given.msaa.c_str());
   o->rangeGiven = parser.Given("--from") || parser.Given("--to");
   const bool encodingGiven = parser.Given("--preset") || parser.Given("--crf") || parser.Given("--quality") ||
                              parser.Given("--scale-only");
@@ -275,21 +284,11 @@ void PictureSize(const CaptureOptions& o, int* width, int* height) {
   *height = o.videoHeight;
   if (!o.pad) return;
   // Even sides, as yuv420p needs.
-  if (static_cast<long>(*width) * platform::SHOW_HEIGHT > static_cast<long>(*height) * platform::SHOW_WIDTH) {
-    *width = std::max(2, *height * platform::SHOW_WIDTH / platform::SHOW_HEIGHT / 2 * 2);
-  } else {
-    *height = std::max(2, *width * platform::SHOW_HEIGHT / platform::SHOW_WIDTH / 2 * 2);
-  }
+  const platform::Area picture = platform::LargestShowArea(o.videoWidth, o.videoHeight, 2);
+  *width = picture.width;
+  *height = picture.height;
 }
 
-std::string CaptureHelp() {
-  CaptureOptions o;
-  Given g;
-  return OptionParser(Table(&o, &g)).Help();
-}
+std::string CaptureHelp() { return Described().Help(); }
 
-std::string CaptureUsage() {
-  CaptureOptions o;
-  Given g;
-  return OptionParser(Table(&o, &g)).Usage();
-}
+std::string CaptureUsage() { return Described().Usage(); }

@@ -28,7 +28,9 @@ struct CaptureOptions {
   bool rangeGiven = false;  // --from or --to was given
   int fps = 60;
   std::vector<double> stills;  // show seconds, in the order given
-  // The video's encoding, in x264's terms (VIDEO and the benchmark).
+  // The video's encoding, in x264's terms (VIDEO and the benchmark): the
+  // preset and rate factor of --quality's name unless given themselves.
+  std::string quality = "normal";
   std::string preset = DEFAULT_PRESET;
   int crf = DEFAULT_CRF;  // 0 (lossless) to MAX_CRF
   // The frames' size in pixels; 0: the show's own. The picture is drawn at

@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "paths.h"
+#include "platform/platform.h"
 
 extern char** environ;
 
@@ -76,12 +77,10 @@ std::string VideoFilters(const FfmpegEncoder::Settings& s) {
   int w = s.videoWidth;
   int h = s.videoHeight;
   if (s.pad) {
-    // The largest picture of the frames' shape that fits, in even pixels as yuv420p needs.
-    if (static_cast<long>(w) * s.height > static_cast<long>(h) * s.width) {
-      w = static_cast<int>(static_cast<long>(h) * s.width / s.height) / 2 * 2;
-    } else {
-      h = static_cast<int>(static_cast<long>(w) * s.height / s.width) / 2 * 2;
-    }
+    // In even pixels, as yuv420p needs.
+    const platform::Area picture = platform::LargestShowArea(w, h, 2);
+    w = picture.width;
+    h = picture.height;
   }
   if (w != s.width || h != s.height) {
     filters += (filters.empty() ? "" : ",") + std::string("scale=") + std::to_string(w) + ":" +

@@ -29,7 +29,7 @@ class FfmpegEncoder {
     int videoWidth =
         0;  // the video's size in pixels, the frames scaled to it with lanczos; 0: the frames' size
     int videoHeight = 0;
-    bool pad = false;     // keep the frames' aspect ratio inside the video size, on black bars
+    bool pad = false;     // the frames fill the video's largest 4:3 area, on black bars
     std::string rawCopy;  // a file that gets every frame as ffmpeg does; empty: none
   };
 

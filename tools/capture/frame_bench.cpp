@@ -1,8 +1,10 @@
 // Each timed frame is what a capture does for one frame: set the clock and
-// the music position, the show's display, and the read-back, which also
-// waits for the software rasteriser to finish the frame. The capture case
-// rides on the timetable's frames: in its range each frame also goes to
-// ffmpeg, and the wait for ffmpeg to finish is timed apart from the frames.
+// the music position, the show's display, and the read-back. The capture
+// case rides on the timetable's frames: in its range a frame is queued for
+// reading and the one before it read back and handed to ffmpeg, as a video
+// capture does; elsewhere the read-back waits for the software rasteriser to
+// finish the frame, as a PNG frame's does. The wait for ffmpeg to finish is
+// timed apart from the frames.
 #include "frame_bench.h"
 
 #include <GL/gl.h>
@@ -55,7 +57,7 @@ template <typename Step, typename Between>
 FrameTimes TimeFrames(long frames, Step step, Between between) {
   FrameTimes times;
   times.ms.reserve(static_cast<size_t>(frames));
-  for (long n = 0; n < frames && !captureInterrupted; ++n) {
+  for (long n = 0; n < frames && !platform::Interrupted(); ++n) {
     const Clock::time_point before = Clock::now();
     if (!step(n)) break;
     times.ms.push_back(Ms(Clock::now() - before));
@@ -80,13 +82,15 @@ std::string TempFile(const std::string& suffix) {
   return name + suffix;
 }
 
-// The capture pipeline over frames [first, end): each frame handed to ffmpeg
-// as a capture does, a raw copy kept, then ffmpeg alone fed the same frames
-// from the copy. Videos and copy are temporary files, removed at the end.
+// The capture's pipeline over frames [first, end): each frame drawn and
+// handed to ffmpeg through the capture's own VideoFeed, a raw copy kept,
+// then ffmpeg alone fed the same frames from the copy. Videos and copy are
+// temporary files, removed at the end.
 class CaptureCase {
  public:
-  CaptureCase(const CaptureOptions& o, const std::string& soundtrack, long first, long end)
-      : first(first), end(end), settings(VideoSettings(o, soundtrack, first, end)) {
+  CaptureCase(const CaptureOptions& o, const std::string& soundtrack, long first, long end,
+              platform::OffscreenWindow* window)
+      : first(first), end(end), settings(VideoSettings(o, soundtrack, first, end)), feed(window, &encoder) {
     settings.output = TempFile(".mp4");
     settings.rawCopy = TempFile(".raw");
   }
@@ -105,21 +109,19 @@ class CaptureCase {
     startUpSeconds = std::chrono::duration<double>(Clock::now() - start).count();
   }
 
-  // Frame n is drawn and bound: queued for reading, and the one before it
-  // handed to ffmpeg, as a capture does. False when the case has failed.
-  bool Frame(long n, platform::OffscreenWindow* window) {
+  // Draws frame n and feeds it on as the capture does. False when the case
+  // has failed.
+  bool Frame(long n, OfflineShow* show) {
     if (n == first) started = Clock::now();
-    window->StartRead();
-    const int keep = n + 1 == end ? 0 : platform::OffscreenWindow::READS_IN_FLIGHT - 1;
-    while (!failed && window->ReadsQueued() > keep) {
-      failed = !window->FinishRead(&pixels) || !encoder.Write(&pixels);
-    }
+    show->Frame(n, [this] { feed.Queue(); });
+    if (!failed && !feed.Pass()) FeedFailed();
     return !failed;
   }
 
-  // After the last frame: waits for the capture's video, then times ffmpeg
-  // alone on the raw copy.
+  // After the last frame: feeds the frames still queued and waits for the
+  // capture's video, then times ffmpeg alone on the raw copy.
   void End() {
+    if (!failed && !feed.Drain()) FeedFailed();
     failed = failed || !encoder.Finish(&error);
     captureSeconds = startUpSeconds + std::chrono::duration<double>(Clock::now() - started).count();
     if (failed) return;
@@ -161,11 +163,17 @@ class CaptureCase {
   }
 
  private:
+  void FeedFailed() {
+    failed = true;
+    error = feed.error;
+  }
+
   const long first;
   const long end;
   FfmpegEncoder::Settings settings;
   FfmpegEncoder encoder;
-  std::vector<unsigned char> pixels;
+  VideoFeed feed;
+  std::vector<unsigned char> pixels;  // ffmpeg alone's frames
   Clock::time_point started;
   double startUpSeconds = 0.0;
   double captureSeconds = 0.0;
@@ -174,14 +182,6 @@ class CaptureCase {
   bool done = false;
   std::string error;
 };
-
-void RetireAll() {
-  for (DemoFX* fx : frags) {
-    fx->Done();
-    delete fx;
-  }
-  frags.clear();
-}
 
 // Brings the live list back to 16 effects, four of them mesh scenes (as
 // many as there are free slots), the rest circles and their sprites. A scene
@@ -239,13 +239,13 @@ int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack) 
   // With a range given, the floor and stress cases run as many frames as it
   // holds, up to their usual counts.
   const long rangeFrames = std::max(end - first, 1L);
-  CaptureCase capture(options, soundtrack, options.rangeGiven ? first : FirstFrameAt(CAPTURE_FROM, fps),
-                      options.rangeGiven ? end : FirstFrameAt(CAPTURE_TO, fps));
 
   const int samples = CheckSamples(options);
   if (samples != EXIT_DONE) return samples;
   OfflineShow show(fps);
   ShapeWindow(options, &show.window);
+  CaptureCase capture(options, soundtrack, options.rangeGiven ? first : FirstFrameAt(CAPTURE_FROM, fps),
+                      options.rangeGiven ? end : FirstFrameAt(CAPTURE_TO, fps), &show.window);
   show.Start();
   std::vector<unsigned char> pixels;
   const auto readBack = [&] { pixels = show.TopDownPixels(); };
@@ -258,7 +258,7 @@ int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack) 
         return true;
       });
 
-  for (long n = 0; n < first && show.Running() && !captureInterrupted; ++n) show.RunUndrawn(n);
+  for (long n = 0; n < first && show.Running() && !platform::Interrupted(); ++n) show.RunUndrawn(n);
   capture.Open();
   bool captured = true;
   const FrameTimes timetable = TimeFrames(
@@ -266,22 +266,26 @@ int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack) 
       [&](long i) {
         const long n = first + i;
         if (!show.Running()) return false;
-        show.Frame(n, [&] {
-          if (capture.Wants(n)) {
-            captured = capture.Frame(n, &show.window);
-          } else {
-            readBack();
-          }
-        });
+        if (!capture.Wants(n)) {
+          show.Frame(n, readBack);
+          return true;
+        }
+        captured = capture.Frame(n, &show);
         return captured;
       },
       [&](long i) {
         if (captured && capture.Wants(first + i) && !capture.Wants(first + i + 1)) capture.End();
       });
 
-  RetireAll();
-  TopUp();
+  // The stress starts with what the timetable left retired by the
+  // scheduler itself, in a frame run undrawn just before it, and with the
+  // scheduler's clock started there: it spawns as at that time in the show,
+  // whichever range ran before.
   const long stressStart = FirstFrameAt(STRESS_START, fps);
+  for (DemoFX* fx : frags) fx->alive = false;
+  scheduleClock().Restart(show.TimeOf(stressStart - 1));
+  show.RunUndrawn(stressStart - 1);
+  TopUp();
   size_t live = 0;
   int liveFlora = 0;
   const FrameTimes stress =
@@ -295,7 +299,7 @@ int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack) 
   const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   show.Finish();
 
-  if (captureInterrupted) return EXIT_INTERRUPTED;
+  if (platform::Interrupted()) return EXIT_INTERRUPTED;
   std::printf("zarv frame benchmark: %d x %d offscreen, %s, %d fps; each frame drawn and read back\n",
               show.window.PixelWidth(), show.window.PixelHeight(), renderer.c_str(), fps);
   std::printf("%-10s %7s %8s %8s %8s %8s %8s %8s %9s %8s\n", "case", "frames", "median", "p95", "p99",

@@ -1,8 +1,11 @@
-// zarv-capture --bench: how long the show's frames take offscreen, each drawn
-// and read back as a capture does. Four cases in one run: the floor (a frame
-// that only clears and reads back), the timetable, a stress case of 16 live
-// effects including four flora scenes, and the capture pipeline (frames drawn
-// and encoded to MP4, against ffmpeg alone encoding the same frames).
+// zarv-capture --bench: how long the show's frames take offscreen, drawn by
+// the show's own display and scheduler on the capture's offline show. Four
+// cases in one run: the floor (a frame that only clears and reads back), the
+// timetable (each frame read back as a PNG frame is, except those the capture
+// case takes), a stress case (the scheduler from 80 s, its list topped up to
+// 16 live effects including four flora scenes before every frame), and the
+// capture (frames fed to ffmpeg through the capture's own read queue,
+// VideoFeed, against ffmpeg alone encoding the same frames).
 #pragma once
 
 #include <string>

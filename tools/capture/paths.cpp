@@ -1,42 +1,13 @@
-// Plain string work, but for Absolute, which asks for the working directory,
-// and the temporary files.
+// Temporary files are made with mkstemp, then given the usual permissions.
 #include "paths.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string ExtensionOf(const std::string& path) {
-  const std::string name = BaseName(path);
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0) return "";
-  std::string ext = name.substr(dot + 1);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
-
-std::string Absolute(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  char cwd[4096] = {};
-  if (getcwd(cwd, sizeof cwd) == nullptr) return path;
-  return std::string(cwd) + "/" + path;
-}
 
 std::string TempFolder() {
   const char* tmp = std::getenv("TMPDIR");

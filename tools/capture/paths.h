@@ -1,20 +1,11 @@
-// The capture tool's one reading of file paths: the folder a path is in, its
-// last component and its extension, and a path made absolute; and its one
-// way of making temporary files.
+// The capture tool's one way of making temporary files, beside the paths
+// every program reads alike.
 #pragma once
 
 #include <string>
 
-// The folder holding path: "." when the path has no slash, "/" for a name
-// right under the root.
-std::string FolderOf(const std::string& path);
-// The last component of path (all of it when there is no slash).
-std::string BaseName(const std::string& path);
-// The last component's extension in lower case, without the dot; empty for a
-// folder-like name (no dot, a leading dot only, or a trailing slash).
-std::string ExtensionOf(const std::string& path);
-// path joined to the working directory unless it starts with a slash.
-std::string Absolute(const std::string& path);
+#include "foundation/paths.h"
+
 // The folder for temporary files: $TMPDIR, else /tmp.
 std::string TempFolder();
 // Creates a fresh, empty file from a mkstemp pattern (ending in XXXXXX),
