@@ -73,7 +73,7 @@ void ToggleOverlayOnKey() {
 
 void init() {
   Log::Start("zarv.log", true);
-  GuideIfShowFilesMissing(showMusic.listen ? "" : showMusic.path);
+  GuideIfShowFilesMissing(showMusic.path);
   if (!showMusic.fitReport.empty()) Log::Msg(showMusic.fitReport);
   platform::Init();
   platform::OpenWindow(platform::SHOW_WIDTH, platform::SHOW_HEIGHT, 0, 0, 0, 0, 16, 0, platform::FULLSCREEN);

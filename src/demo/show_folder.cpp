@@ -8,6 +8,7 @@
 #include <string>
 
 #include "foundation/debug.h"
+#include "foundation/paths.h"
 
 namespace {
 
@@ -22,9 +23,7 @@ void GuideIfShowFilesMissing(const std::string& musicPath) {
   char cwd[4096] = {};
   const std::string dir = getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
   const bool data = Exists(dir + "/data", S_IFDIR);
-  const bool music =
-      musicPath.empty() ||
-      Exists(!musicPath.empty() && musicPath[0] == '/' ? musicPath : dir + "/" + musicPath, S_IFREG);
+  const bool music = musicPath.empty() || Exists(Absolute(musicPath), S_IFREG);
   if (data && music) return;
   const std::string noMusic = "no " + musicPath;
   const std::string missing = !data && !music ? "no data/ and " + noMusic : !data ? "no data/" : noMusic;

@@ -10,6 +10,7 @@
 #include "demo/credit.h"
 #include "demo/scheduler.h"
 #include "demo/timetable.h"
+#include "foundation/paths.h"
 #include "music/levelfit.h"
 #include "music/music.h"
 #include "music/sourcelist.h"
@@ -43,23 +44,13 @@ Span Between(const TrackScan& scan, float from, float until) {
   return span;
 }
 
-// The share of levels[0..count) above threshold once multiplied by gain, as
-// the scheduler compares them.
+}  // namespace
+
 double ShareAbove(const float* levels, size_t count, float gain, double threshold) {
   size_t above = 0;
   for (size_t i = 0; i < count; ++i) above += static_cast<double>(levels[i] * gain) > threshold;
   return count > 0 ? static_cast<double>(above) / static_cast<double>(count) : 0.0;
 }
-
-std::string FileStem(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return name;
-}
-
-}  // namespace
 
 TrackFit FitTrack(const TrackScan& scan) {
   TrackFit fit;
@@ -108,6 +99,7 @@ bool ListenTo(const std::string& source, std::string* error) {
   }
   timetable = Timetable::Endless();
   showMusic.listen = true;
+  showMusic.path.clear();
   showMusic.source = source;
   showMusic.credit.clear();
   return true;
@@ -143,7 +135,7 @@ bool UseMusic(const std::string& path, const std::string& creditUtf8, std::strin
   showMusic.fit = fit;
   const std::string tags = !scan.artist.empty() && !scan.title.empty() ? scan.artist + " - " + scan.title
                                                                        : scan.artist + scan.title;
-  showMusic.credit = FontText(!creditUtf8.empty() ? creditUtf8 : !tags.empty() ? tags : FileStem(path));
+  showMusic.credit = FontText(!creditUtf8.empty() ? creditUtf8 : !tags.empty() ? tags : StemOf(path));
   std::snprintf(text, sizeof text,
                 "%.1f s at %d Hz, %d channel%s; band %d gain %.3g, band %d gain %.3g; scanned in %.2f s",
                 scan.Length(), scan.sourceRate, scan.sourceChannels, scan.sourceChannels == 1 ? "" : "s",

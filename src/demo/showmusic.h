@@ -31,6 +31,9 @@ struct TrackFit {
   double fittedMidShare = 0.0;
 };
 
+// The share of levels[0..count) above threshold once multiplied by gain, as
+// the scheduler compares them; 0 for no levels.
+double ShareAbove(const float* levels, size_t count, float gain, double threshold);
 // The fit of a scan made with the bands {BASS_BAND, MID_BAND}.
 TrackFit FitTrack(const TrackScan& scan);
 // How the spawning bands are fitted, a track's or a live source's: band 1
@@ -39,8 +42,8 @@ std::vector<BandFit> SpawnBandFits();
 
 // What the show plays, set before start-up.
 struct ShowMusic {
-  std::string path =
-      "murel.mp3";           // the file start-up plays, relative to the working directory unless absolute
+  std::string path = "murel.mp3";  // the file start-up plays, relative to the working directory unless
+                                   // absolute; empty when listening
   std::string credit;        // the closing credit as font codes; empty: the built-in one
   std::string fitReport;     // the track's scan and fit, logged by start-up; empty for the built-in music
   double seconds = 0.0;      // a track's length as it decodes; 0 for the built-in soundtrack, not scanned

@@ -20,21 +20,15 @@ bool ReportBands(const std::string& path, double stretch, BandReport* report, st
     BandShare s;
     s.start = static_cast<double>(first) / TrackScan::PER_SECOND;
     s.end = static_cast<double>(end) / TrackScan::PER_SECOND;
-    for (size_t n = first; n < end; ++n) {
-      const float bass = scan.levels[0][n];
-      const float mid = scan.levels[1][n];
-      s.bass += bass > BASS_LEVEL;
-      s.mid += mid > MID_LEVEL;
-      s.fittedBass += static_cast<double>(bass * report->fit.bassGain) > BASS_LEVEL;
-      s.fittedMid += static_cast<double>(mid * report->fit.midGain) > MID_LEVEL;
-      s.bassPeak = std::max(s.bassPeak, static_cast<double>(bass));
-      s.midPeak = std::max(s.midPeak, static_cast<double>(mid));
-    }
-    const double count = static_cast<double>(end - first);
-    s.bass /= count;
-    s.mid /= count;
-    s.fittedBass /= count;
-    s.fittedMid /= count;
+    const float* bass = scan.levels[0].data() + first;
+    const float* mid = scan.levels[1].data() + first;
+    const size_t count = end - first;
+    s.bass = ShareAbove(bass, count, 1.0f, BASS_LEVEL);
+    s.mid = ShareAbove(mid, count, 1.0f, MID_LEVEL);
+    s.fittedBass = ShareAbove(bass, count, report->fit.bassGain, BASS_LEVEL);
+    s.fittedMid = ShareAbove(mid, count, report->fit.midGain, MID_LEVEL);
+    s.bassPeak = *std::max_element(bass, bass + count);
+    s.midPeak = *std::max_element(mid, mid + count);
     report->stretches.push_back(s);
   }
   return true;
