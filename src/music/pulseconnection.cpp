@@ -26,3 +26,5 @@ void PulseConnection::Close() {
     loop = nullptr;
   }
 }
+
+int PulseConnection::Iterate() { return pa_mainloop_iterate(loop, 0, nullptr); }

@@ -26,9 +26,7 @@ bool ServerLatency::Start() {
 
 void ServerLatency::Poll(int64_t nowNs) {
   if (server.loop == nullptr) return;
-  for (int i = 0; i < ITERATIONS; ++i) {
-    if (pa_mainloop_iterate(server.loop, 0, nullptr) <= 0) break;
-  }
+  server.Pump(ITERATIONS);
   if (asking != nullptr && pa_operation_get_state(asking) != PA_OPERATION_RUNNING) {
     pa_operation_unref(asking);
     asking = nullptr;

@@ -5,12 +5,10 @@
 #include <pulse/context.h>
 #include <pulse/error.h>
 #include <pulse/introspect.h>
-#include <pulse/mainloop.h>
 #include <pulse/stream.h>
 #include <pulse/subscribe.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "foundation/debug.h"
 
@@ -221,11 +219,9 @@ void SourceListener::Poll(int64_t nowNs) {
 
 int64_t SourceListener::Pump() {
   int64_t drained = 0;
-  for (int i = 0; i < MOST_ITERATIONS; ++i) {
-    const int dispatched = pa_mainloop_iterate(server.loop, 0, nullptr);
+  server.Pump(MOST_ITERATIONS, [&] {
     if (stream != nullptr && pa_stream_get_state(stream) == PA_STREAM_READY) drained += Drain();
-    if (dispatched <= 0) break;
-  }
+  });
   return drained;
 }
 
@@ -236,11 +232,8 @@ int64_t SourceListener::Drain() {
     size_t bytes = 0;
     if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) break;
     const int64_t frames = static_cast<int64_t>(bytes / (CHANNELS * sizeof(float)));
-    if (data != nullptr) {
-      Append(static_cast<const float*>(data), frames);
-    } else {
-      Append(nullptr, frames);
-    }
+    // No data: a hole in the stream, taken as silence.
+    Append(static_cast<const float*>(data), frames);
     pa_stream_drop(stream);
     drained += frames;
   }
