@@ -223,6 +223,7 @@ const Option* OptionParser::Find(const std::string& name) const {
 }
 
 bool OptionParser::Parse(int argc, const char* const* argv, std::string* error) {
+  size_t bareTaken = 0;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
@@ -231,6 +232,10 @@ bool OptionParser::Parse(int argc, const char* const* argv, std::string* error) 
     if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
       value = arg.substr(eq + 1);
       arg.resize(eq);
+      inlineValue = true;
+    } else if ((arg.empty() || arg[0] != '-') && bareTaken < table.bare.size()) {
+      value = arg;
+      arg = table.bare[bareTaken++];
       inlineValue = true;
     }
     const Option* o = Find(arg);

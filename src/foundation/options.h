@@ -55,6 +55,9 @@ struct OptionTable {
   std::string program;  // "zarv-capture"
   std::string about;    // the paragraph under the usage line
   std::vector<Option> rows;
+  // The options that arguments given without a name stand for, in order
+  // ("DIR" for --show-dir DIR); empty: such an argument is a mistake.
+  std::vector<std::string> bare;
   std::string after;  // after the options: notes, then parts headed by a line such as "Keys:"
 };
 

@@ -51,31 +51,11 @@ OptionTable Table(BakeCommandLine* c) {
                             "a second"));
   table.rows.push_back(Flag("--quiet", &c->quiet, "print nothing but errors, not what was written"));
   for (const Option& row : HelpAndVersion(&c->help, &c->version)) table.rows.push_back(row);
+  table.bare = {"--show-dir", "--font"};
   table.after =
       "DIR and FILE given bare, as in zarv-bake [OPTION]... DIR [FILE], stand for --show-dir DIR and "
       "--font FILE.";
   return table;
-}
-
-// The bare arguments of the older command line as the options they stand
-// for, in order; the rest is left for the parser to judge. An argument
-// after an option that takes a value is that value, whatever it looks like,
-// as the parser reads it.
-std::vector<std::string> NamedBare(const OptionTable& table, int argc, const char* const* argv,
-                                   const std::vector<std::string>& names) {
-  std::vector<std::string> args(argv, argv + argc);
-  size_t named = 0;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg.size() > 1 && arg[0] == '-') {
-      for (const Option& o : table.rows) {
-        if ((arg == o.name || arg == o.alias) && o.kind != Option::Kind::FLAG) ++i;
-      }
-    } else if (named < names.size()) {
-      args[i] = names[named++] + "=" + arg;
-    }
-  }
-  return args;
 }
 
 int Usage(const OptionParser& parser, const std::string& message) {
@@ -88,11 +68,8 @@ int Usage(const OptionParser& parser, const std::string& message) {
 int main(int argc, char** argv) {
   BakeCommandLine c;
   OptionParser parser(Table(&c));
-  const std::vector<std::string> args = NamedBare(parser.table, argc, argv, {"--show-dir", "--font"});
-  std::vector<const char*> words;
-  for (const std::string& arg : args) words.push_back(arg.c_str());
   std::string error;
-  if (!parser.Parse(static_cast<int>(words.size()), words.data(), &error)) return Usage(parser, error);
+  if (!parser.Parse(argc, argv, &error)) return Usage(parser, error);
   if (c.help) {
     std::fputs(parser.Help().c_str(), stdout);
     return 0;
