@@ -15,19 +15,9 @@
 int main(int argc, char** argv) {
   ShowOptions options;
   OptionParser parser(ShowOptionTable(&options));
+  const int answered = ReadCommandLine(&parser, argc, argv, ZARV_VERSION);
+  if (answered >= 0) return answered;
   std::string error;
-  if (!parser.Parse(argc, argv, &error)) {
-    std::fprintf(stderr, "zarv: %s\n%s\n", error.c_str(), parser.Usage().c_str());
-    return EXIT_USAGE;
-  }
-  if (options.help) {
-    std::fputs(parser.Help().c_str(), stdout);
-    return 0;
-  }
-  if (options.version) {
-    std::printf("zarv %s\n", ZARV_VERSION);
-    return 0;
-  }
   if (options.listSources) {
     SourceList list;
     if (!ListSources(&list, &error)) {
@@ -39,9 +29,7 @@ int main(int argc, char** argv) {
   }
   const bool listen = parser.Given("--listen");
   if (listen && (parser.Given("--music") || parser.Given("--credit"))) {
-    std::fprintf(stderr, "zarv: --listen shows a live source, without a track or a credit\n%s\n",
-                 parser.Usage().c_str());
-    return EXIT_USAGE;
+    return UsageError(parser, "--listen shows a live source, without a track or a credit");
   }
   if (listen ? !ListenTo(options.listen, &error) : !UseMusic(options.music, options.credit, &error)) {
     std::fprintf(stderr, "zarv: %s\n", error.c_str());

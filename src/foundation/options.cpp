@@ -317,3 +317,22 @@ std::string OptionParser::Usage() const {
   }
   return out;
 }
+
+int UsageError(const OptionParser& parser, const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n%s\n", parser.table.program.c_str(), message.c_str(), parser.Usage().c_str());
+  return EXIT_USAGE;
+}
+
+int ReadCommandLine(OptionParser* parser, int argc, const char* const* argv, const char* version) {
+  std::string error;
+  if (!parser->Parse(argc, argv, &error)) return UsageError(*parser, error);
+  if (parser->Given("--help")) {
+    std::fputs(parser->Help().c_str(), stdout);
+    return 0;
+  }
+  if (parser->Given("--version")) {
+    std::printf("%s %s\n", parser->table.program.c_str(), version);
+    return 0;
+  }
+  return -1;
+}

@@ -85,3 +85,11 @@ class OptionParser {
 
   std::set<std::string> given;
 };
+
+// A command line the program cannot take: "PROGRAM: message" and the usage
+// on stderr; the exit status that ends with, EXIT_USAGE.
+int UsageError(const OptionParser& parser, const std::string& message);
+// Reads the command line as every program does. A mistake ends as
+// UsageError; --help prints the help and --version "PROGRAM VERSION" on
+// stdout, and end with 0. The exit status to end with, or -1 to go on.
+int ReadCommandLine(OptionParser* parser, int argc, const char* const* argv, const char* version);

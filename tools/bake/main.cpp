@@ -58,27 +58,14 @@ OptionTable Table(BakeCommandLine* c) {
   return table;
 }
 
-int Usage(const OptionParser& parser, const std::string& message) {
-  std::fprintf(stderr, "zarv-bake: %s\n%s\n", message.c_str(), parser.Usage().c_str());
-  return EXIT_USAGE;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   BakeCommandLine c;
   OptionParser parser(Table(&c));
-  std::string error;
-  if (!parser.Parse(argc, argv, &error)) return Usage(parser, error);
-  if (c.help) {
-    std::fputs(parser.Help().c_str(), stdout);
-    return 0;
-  }
-  if (c.version) {
-    std::printf("zarv-bake %s\n", ZARV_VERSION);
-    return 0;
-  }
-  if (c.showDir.empty()) return Usage(parser, "no show directory: give --show-dir DIR");
+  const int answered = ReadCommandLine(&parser, argc, argv, ZARV_VERSION);
+  if (answered >= 0) return answered;
+  if (c.showDir.empty()) return UsageError(parser, "no show directory: give --show-dir DIR");
   BakeOptions options;
   options.fontPath = c.font.empty() ? ZARV_BAKE_FONT : c.font;
   options.music = !c.noMusic;

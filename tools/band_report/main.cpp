@@ -43,27 +43,14 @@ OptionTable Table(ReportCommandLine* c) {
   return table;
 }
 
-int Usage(const OptionParser& parser, const std::string& message) {
-  std::fprintf(stderr, "zarv-band-report: %s\n%s\n", message.c_str(), parser.Usage().c_str());
-  return EXIT_USAGE;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   ReportCommandLine c;
   OptionParser parser(Table(&c));
-  std::string error;
-  if (!parser.Parse(argc, argv, &error)) return Usage(parser, error);
-  if (c.help) {
-    std::fputs(parser.Help().c_str(), stdout);
-    return 0;
-  }
-  if (c.version) {
-    std::printf("zarv-band-report %s\n", ZARV_VERSION);
-    return 0;
-  }
-  if (c.track.empty()) return Usage(parser, "no track: give --music FILE");
+  const int answered = ReadCommandLine(&parser, argc, argv, ZARV_VERSION);
+  if (answered >= 0) return answered;
+  if (c.track.empty()) return UsageError(parser, "no track: give --music FILE");
   BandReport report;
   std::string reason;
   if (!ReportBands(c.track, STRETCH, &report, &reason)) {
