@@ -41,7 +41,11 @@ void ServerLatency::OnSinkInput(pa_context*, const pa_sink_input_info* input, in
   if (last != 0 || input == nullptr) return;
   const char* pid = pa_proplist_gets(input->proplist, PA_PROP_APPLICATION_PROCESS_ID);
   if (pid == nullptr || std::atol(pid) != getpid()) return;
-  static_cast<ServerLatency*>(self)->replies.Add(static_cast<int64_t>(input->buffer_usec + input->sink_usec));
+  // Every output takes time to play what it was given: a latency of none is
+  // a server that does not measure it (pipewire-pulse 0.3 reports 0 for
+  // both), and the caller's guess is better than that.
+  const pa_usec_t micros = input->buffer_usec + input->sink_usec;
+  if (micros > 0) static_cast<ServerLatency*>(self)->replies.Add(static_cast<int64_t>(micros));
 }
 
 int64_t ServerLatency::Micros() const { return replies.Median(); }

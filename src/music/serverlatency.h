@@ -39,7 +39,8 @@ class ServerLatency {
   bool Start();
   // Takes in the replies that have come and asks again when due.
   void Poll(int64_t nowNs);
-  // The median of the latest replies in microseconds, or -1 before the first.
+  // The median of the latest replies in microseconds, or -1 before the first
+  // (replies of no latency at all are not taken).
   int64_t Micros() const;
   // Closes the connection and forgets the replies.
   void Stop();

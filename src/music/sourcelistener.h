@@ -30,8 +30,10 @@ class SourceListener {
   // first frames can take a second or two). Sound it has to drop past what
   // it holds is counted as an overrun.
   static constexpr int BACKLOG_FRAMES = 4 * RATE;
-  // The stream hands sound over in runs of this many frames (20 ms).
-  static constexpr int FRAGMENT_FRAMES = 882;
+  // The stream hands sound over in runs of this many frames (10 ms): a
+  // server that holds back a run before it sends it (pipewire-pulse does)
+  // delays the picture by that much.
+  static constexpr int FRAGMENT_FRAMES = 441;
 
   SourceListener() = default;
   ~SourceListener() { Stop(); }
