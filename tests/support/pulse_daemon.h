@@ -18,10 +18,38 @@
 
 #include "support/child_process.h"
 
-class PulseDaemon {
+// What the tests use of a private server that speaks PulseAudio's protocol,
+// whichever server it is: PulseAudio itself, or PipeWire's service
+// (pipewire_daemon.h). Its null sink is SINK, the default output.
+class PulseServer {
  public:
   static constexpr const char* SINK = "zarv_test";
 
+  virtual ~PulseServer() = default;
+
+  bool Ready() const { return ready; }
+  // Ends the server at once, as a crash would.
+  virtual void Kill() = 0;
+  // Output of pactl with args against this server; a server that hangs
+  // leaves pactl waiting forever, so it gets 10 s.
+  std::string Pactl(const std::string& args) const {
+    std::string out;
+    if (FILE* pipe = popen(("timeout 10 pactl " + args + " 2>/dev/null").c_str(), "r")) {
+      char buf[512];
+      while (fgets(buf, sizeof buf, pipe)) out += buf;
+      pclose(pipe);
+    }
+    return out;
+  }
+
+  std::string dir;  // its runtime folder, with its log in daemon.log
+
+ protected:
+  bool ready = false;
+};
+
+class PulseDaemon : public PulseServer {
+ public:
   PulseDaemon() {
     char tmpl[] = "/tmp/zarv-pulse-XXXXXX";
     if (mkdtemp(tmpl) == nullptr) return;
@@ -54,29 +82,13 @@ class PulseDaemon {
   PulseDaemon(const PulseDaemon&) = delete;
   PulseDaemon& operator=(const PulseDaemon&) = delete;
 
-  bool Ready() const { return ready; }
-  void Kill() {
+  void Kill() override {
     if (pid > 0) {
       kill(pid, SIGKILL);
       waitpid(pid, nullptr, 0);
       pid = -1;
     }
   }
-  // Output of pactl with args against this daemon; a daemon that hangs
-  // leaves pactl waiting forever, so it gets 10 s.
-  std::string Pactl(const std::string& args) const {
-    std::string out;
-    if (FILE* pipe = popen(("timeout 10 pactl " + args + " 2>/dev/null").c_str(), "r")) {
-      char buf[512];
-      while (fgets(buf, sizeof buf, pipe)) out += buf;
-      pclose(pipe);
-    }
-    return out;
-  }
 
-  std::string dir;
   pid_t pid = -1;
-
- private:
-  bool ready = false;
 };
