@@ -10,7 +10,7 @@
 
 #include "foundation/debug.h"
 #include "music/device_playback.h"
-#include "music/listening.h"
+#include "music/listened_source.h"
 #include "music/offline_reader.h"
 #include "music/producer.h"
 #include "music/silent_clock.h"
@@ -95,7 +95,7 @@ bool MusicInit(const char* name, LevelGains gains) {
 void MusicListen(const std::string& source, const std::vector<BandFit>& fits) {
   assert(music.producer == nullptr && "MusicListen called without MusicDone");
   music.gains = LevelGains::Live(fits);
-  music.producer = std::make_unique<Listening>(source);
+  music.producer = std::make_unique<ListenedSource>(source);
 }
 
 void MusicDone() {

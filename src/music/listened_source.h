@@ -9,12 +9,12 @@
 #include "music/sourcelistener.h"
 #include "music/spectrum.h"
 
-class Listening : public SoundProducer {
+class ListenedSource : public SoundProducer {
  public:
   // source: empty for the default output's monitor.
-  explicit Listening(const std::string& source);
+  explicit ListenedSource(const std::string& source);
   // Logs what the record stream could not keep, and stops listening.
-  ~Listening() override;
+  ~ListenedSource() override;
 
   void Heard(double asked, float* left, float* right) override;
   double Position(double asked) override;

@@ -1,6 +1,6 @@
 // The fit takes hops at the rate a track's scan takes its analyses, so a
 // live source is fitted by the same rule as a track.
-#include "music/listening.h"
+#include "music/listened_source.h"
 
 #include <algorithm>
 #include <chrono>
@@ -21,18 +21,18 @@ int64_t MonotonicNs() {
 
 }  // namespace
 
-Listening::Listening(const std::string& source) {
+ListenedSource::ListenedSource(const std::string& source) {
   listener.Start(source);
   listener.Poll(MonotonicNs());
 }
 
-Listening::~Listening() {
+ListenedSource::~ListenedSource() {
   Log::Msg("Listening: %d overrun%s of the record stream, %.1f s of sound lost", listener.overruns,
            listener.overruns == 1 ? "" : "s", static_cast<double>(listener.lostFrames) / RATE);
   listener.Stop();
 }
 
-void Listening::Poll(int64_t nowNs, LevelGains* gains) {
+void ListenedSource::Poll(int64_t nowNs, LevelGains* gains) {
   listener.Poll(nowNs);
   if (gains == nullptr) return;
   constexpr int HOP = RATE / LiveLevelFit::PER_SECOND;
@@ -44,19 +44,19 @@ void Listening::Poll(int64_t nowNs, LevelGains* gains) {
   }
 }
 
-void Listening::Heard(double, float* left, float* right) {
+void ListenedSource::Heard(double, float* left, float* right) {
   const int64_t now = MonotonicNs();
   Poll(now, nullptr);
   listener.Read(listener.HeardFrame(now), WINDOW, left, right);
 }
 
-double Listening::Position(double) {
+double ListenedSource::Position(double) {
   const int64_t now = MonotonicNs();
   Poll(now, nullptr);
   return static_cast<double>(listener.HeardFrame(now)) / RATE;
 }
 
-std::unique_ptr<SoundProducer> Listening::Follow(LevelGains* gains) {
+std::unique_ptr<SoundProducer> ListenedSource::Follow(LevelGains* gains) {
   Poll(MonotonicNs(), gains);
   return nullptr;
 }
