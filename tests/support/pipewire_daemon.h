@@ -68,25 +68,12 @@ class PipewireDaemon : public PulseServer {
       if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
-  ~PipewireDaemon() override {
-    Kill();
-    unsetenv("PULSE_SERVER");
-    unsetenv("PULSE_CLIENTCONFIG");
-    if (!dir.empty()) std::system(("rm -rf '" + dir + "'").c_str());
-  }
-  PipewireDaemon(const PipewireDaemon&) = delete;
-  PipewireDaemon& operator=(const PipewireDaemon&) = delete;
+  ~PipewireDaemon() override { Kill(); }
 
   // The PulseAudio service first, so that its clients see the server go
   // rather than its graph stop.
   void Kill() override {
-    for (pid_t* pid : {&pulse, &wireplumber, &pipewire, &bus}) {
-      if (*pid > 0) {
-        kill(*pid, SIGKILL);
-        waitpid(*pid, nullptr, 0);
-        *pid = -1;
-      }
-    }
+    for (pid_t* pid : {&pulse, &wireplumber, &pipewire, &bus}) KillChild(pid);
   }
 
   pid_t bus = -1, pipewire = -1, wireplumber = -1, pulse = -1;

@@ -25,7 +25,15 @@ class PulseServer {
  public:
   static constexpr const char* SINK = "zarv_test";
 
-  virtual ~PulseServer() = default;
+  PulseServer() = default;
+  // The derived server is killed by then; its variables and folder go here.
+  virtual ~PulseServer() {
+    unsetenv("PULSE_SERVER");
+    unsetenv("PULSE_CLIENTCONFIG");
+    if (!dir.empty()) std::system(("rm -rf '" + dir + "'").c_str());
+  }
+  PulseServer(const PulseServer&) = delete;
+  PulseServer& operator=(const PulseServer&) = delete;
 
   bool Ready() const { return ready; }
   // Ends the server at once, as a crash would.
@@ -45,6 +53,14 @@ class PulseServer {
   std::string dir;  // its runtime folder, with its log in daemon.log
 
  protected:
+  // Ends a child at once and waits for it; nothing once it has gone.
+  static void KillChild(pid_t* pid) {
+    if (*pid <= 0) return;
+    kill(*pid, SIGKILL);
+    waitpid(*pid, nullptr, 0);
+    *pid = -1;
+  }
+
   bool ready = false;
 };
 
@@ -73,22 +89,9 @@ class PulseDaemon : public PulseServer {
       if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
-  ~PulseDaemon() {
-    Kill();
-    unsetenv("PULSE_SERVER");
-    unsetenv("PULSE_CLIENTCONFIG");
-    if (!dir.empty()) std::system(("rm -rf '" + dir + "'").c_str());
-  }
-  PulseDaemon(const PulseDaemon&) = delete;
-  PulseDaemon& operator=(const PulseDaemon&) = delete;
+  ~PulseDaemon() override { Kill(); }
 
-  void Kill() override {
-    if (pid > 0) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-      pid = -1;
-    }
-  }
+  void Kill() override { KillChild(&pid); }
 
   pid_t pid = -1;
 };
