@@ -12,6 +12,7 @@
 #include "demo/demo.h"
 #include "demo/scheduler.h"
 #include "fx/showclock.h"
+#include "music/music.h"
 #include "platform/platform.h"
 
 void MusicDrawFFT() {
@@ -64,7 +65,9 @@ void MusicDrawFFT() {
   if (font != nullptr) {
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     font->Print(10, 580, 18, "%f %f", ox, oy);
-    font->Print(10, 530, 20, "%.2f", DemoTime());
+    // The music's position beside the show clock: the two drift apart when
+    // the output's clock runs at another rate than the system's.
+    font->Print(10, 530, 20, "%.2f  music %.2f", DemoTime(), MusicPosition());
   }
 
   glMatrixMode(GL_PROJECTION);
