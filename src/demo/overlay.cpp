@@ -65,9 +65,10 @@ void MusicDrawFFT() {
   if (font != nullptr) {
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     font->Print(10, 580, 18, "%f %f", ox, oy);
-    // The music's position beside the show clock: the two drift apart when
-    // the output's clock runs at another rate than the system's.
-    font->Print(10, 530, 20, "%.2f  music %.2f", DemoTime(), MusicPosition());
+    font->Print(10, 530, 20, "%.2f", DemoTime());
+    // The music's position under the show clock: the two drift apart when the
+    // output's clock runs at another rate than the system's.
+    font->Print(10, 505, 20, "music %.2f", MusicPosition());
   }
 
   glMatrixMode(GL_PROJECTION);
