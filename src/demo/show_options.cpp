@@ -7,6 +7,15 @@
 namespace {
 
 constexpr int MOST_FPS_LIMIT = 1000;
+constexpr int LEAST_WINDOW_SIDE = 100;
+constexpr int MOST_WINDOW_SIDE = 16384;
+
+// A whole number of at most five digits, or -1.
+int SmallNumber(const std::string& text) {
+  const bool digits =
+      !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
+  return digits ? std::stoi(text) : -1;
+}
 
 }  // namespace
 
@@ -22,7 +31,8 @@ OptionTable ShowOptionTable(ShowOptions* options) {
   OptionTable table;
   table.program = "zarv";
   table.about =
-      "Plays the show full screen: circle ornaments, spinning sprites and lit 3D flora spawned from the "
+      "Plays the show full screen or in a window: circle ornaments, spinning sprites and lit 3D flora "
+      "spawned from the "
       "music's spectrum, then a fade and a closing credit. Escape or closing the window ends it early.\n"
       "It runs in the working directory: it reads data/ and murel.mp3 there and writes zarv.log.";
   table.rows = MusicOptionRows(&options->music, &options->credit);
@@ -49,9 +59,7 @@ OptionTable ShowOptionTable(ShowOptions* options) {
           options->fpsLimit = platform::NO_FRAME_LIMIT;
           return true;
         }
-        const bool digits =
-            !value.empty() && value.size() <= 4 && value.find_first_not_of("0123456789") == std::string::npos;
-        const int fps = digits ? std::stoi(value) : 0;
+        const int fps = SmallNumber(value);
         if (fps < 1 || fps > MOST_FPS_LIMIT) {
           *error = "--fps-limit needs off or a whole number from 1 to 1000, not \"" + value + "\"";
           return false;
@@ -59,16 +67,46 @@ OptionTable ShowOptionTable(ShowOptions* options) {
         options->fpsLimit = fps;
         return true;
       }));
+  Option window = Custom(
+      "--window", "WxH",
+      "show it in a resizable window of WxH (100 to 16384 each; by default 1024x768) instead of full screen, "
+      "centred on the monitor; F11 or Alt+Enter switches between the window and full screen",
+      [options](const std::string& value, std::string* error) {
+        if (value.empty()) {
+          options->windowWidth = platform::DEFAULT_WINDOW_WIDTH;
+          options->windowHeight = platform::DEFAULT_WINDOW_HEIGHT;
+          return true;
+        }
+        const size_t x = value.find('x');
+        const int width = x != std::string::npos ? SmallNumber(value.substr(0, x)) : -1;
+        const int height = x != std::string::npos ? SmallNumber(value.substr(x + 1)) : -1;
+        const auto fits = [](int side) { return side >= LEAST_WINDOW_SIDE && side <= MOST_WINDOW_SIDE; };
+        if (!fits(width) || !fits(height)) {
+          *error = "--window needs WIDTHxHEIGHT, each 100 to 16384, such as 1024x768, not \"" + value + "\"";
+          return false;
+        }
+        options->windowWidth = width;
+        options->windowHeight = height;
+        return true;
+      });
+  window.valueOptional = true;
+  table.rows.push_back(window);
+  table.rows.push_back(Text("--monitor", "N|NAME", &options->monitor,
+                            "the monitor to show it on, full screen or in the window, by its number or "
+                            "name (see --list-monitors); by default the primary one"));
+  table.rows.push_back(Flag("--list-monitors", &options->listMonitors,
+                            "list the monitors --monitor takes, the primary one marked, and exit"));
   for (const Option& row : HelpAndVersion(&options->help, &options->version)) table.rows.push_back(row);
   table.after =
       "Keys:\n"
-      "  Escape  ends the show\n"
-      "  F1      shows or hides the spectrum overlay\n"
+      "  Escape     ends the show\n"
+      "  F1         shows or hides the spectrum overlay\n"
+      "  F11        switches between full screen and a window (Alt+Enter too)\n"
       "\n"
       "Exit status:\n"
       "  0    the show ended\n"
       "  1    it could not start (no display, missing files: zarv.log says why)\n"
-      "  2    a command line, a track or an audio source it cannot take\n"
+      "  2    a command line, a track, an audio source or a monitor it cannot take\n"
       "  130  interrupted (Ctrl-C)\n";
   return table;
 }

@@ -15,7 +15,12 @@ struct ShowOptions {
   // Frames a second the live show holds to: platform::PACE_TO_DISPLAY, a
   // rate, or platform::NO_FRAME_LIMIT.
   int fpsLimit = 0;
+  // The window's size; 0 x 0: full screen.
+  int windowWidth = 0;
+  int windowHeight = 0;
+  std::string monitor;  // --monitor's number or name; empty: the primary monitor
   bool listSources = false;
+  bool listMonitors = false;
   bool help = false;
   bool version = false;
 };

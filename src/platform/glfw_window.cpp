@@ -8,6 +8,7 @@
 #include <GL/glext.h>
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -45,6 +46,55 @@ int GlfwKey(int key) {
   }
 }
 
+// The one live window, which the monitor callback (it has no window of its own) reports to.
+GlfwWindow* liveWindow = nullptr;
+
+Monitor Describe(GLFWmonitor* handle) {
+  Monitor m;
+  if (handle == nullptr) return m;
+  const char* name = glfwGetMonitorName(handle);
+  m.name = name != nullptr ? name : "";
+  glfwGetMonitorPos(handle, &m.area.x, &m.area.y);
+  if (const GLFWvidmode* mode = glfwGetVideoMode(handle)) {
+    m.area.width = mode->width;
+    m.area.height = mode->height;
+    m.refreshRate = mode->refreshRate;
+  }
+  glfwGetMonitorWorkarea(handle, &m.workArea.x, &m.workArea.y, &m.workArea.width, &m.workArea.height);
+  if (m.workArea.width <= 0 || m.workArea.height <= 0) m.workArea = m.area;
+  return m;
+}
+
+std::vector<GLFWmonitor*> MonitorHandles() {
+  int count = 0;
+  GLFWmonitor** handles = glfwGetMonitors(&count);
+  return handles != nullptr ? std::vector<GLFWmonitor*>(handles, handles + count)
+                            : std::vector<GLFWmonitor*>();
+}
+
+std::vector<Monitor> DescribeAll(const std::vector<GLFWmonitor*>& handles) {
+  std::vector<Monitor> monitors;
+  for (GLFWmonitor* handle : handles) monitors.push_back(Describe(handle));
+  return monitors;
+}
+
+int MonitorNumber(GLFWmonitor* handle) {
+  const std::vector<GLFWmonitor*> handles = MonitorHandles();
+  return static_cast<int>(std::find(handles.begin(), handles.end(), handle) - handles.begin());
+}
+
+// The monitor wanted names, else the primary one.
+GLFWmonitor* ChosenMonitor(const std::string& wanted) {
+  const std::vector<GLFWmonitor*> handles = MonitorHandles();
+  const int found = FindMonitor(DescribeAll(handles), wanted);
+  return found >= 0 ? handles[found] : glfwGetPrimaryMonitor();
+}
+
+GLFWmonitor* MonitorUnderWindow(const Place& window) {
+  const std::vector<GLFWmonitor*> handles = MonitorHandles();
+  return handles.empty() ? nullptr : handles[MonitorUnder(DescribeAll(handles), window)];
+}
+
 }  // namespace
 
 bool GlfwWindow::Init() {
@@ -62,39 +112,54 @@ bool GlfwWindow::Open(int width, int height, int depth, int stencilBits, bool fu
   showWidth = width;
   showHeight = height;
   depthBits = depth;
+  const bool inWindow = windowWidth > 0 && windowHeight > 0;
   glfwDefaultWindowHints();
   glfwWindowHint(GLFW_DEPTH_BITS, depth);
   glfwWindowHint(GLFW_STENCIL_BITS, stencilBits);
-  GLFWmonitor* primary = glfwGetPrimaryMonitor();
-  GLFWmonitor* monitor = fullscreen ? primary : nullptr;
-  const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
-  const GLFWvidmode* primaryMode = primary != nullptr ? glfwGetVideoMode(primary) : nullptr;
-  refreshRate = primaryMode != nullptr ? primaryMode->refreshRate : 0;
-  int windowWidth = width, windowHeight = height;
+  GLFWmonitor* chosen = ChosenMonitor(monitor);
+  GLFWmonitor* fullScreen = fullscreen && !inWindow ? chosen : nullptr;
+  const GLFWvidmode* mode = fullScreen != nullptr ? glfwGetVideoMode(fullScreen) : nullptr;
+  int createWidth = inWindow ? windowWidth : width, createHeight = inWindow ? windowHeight : height;
   if (mode != nullptr) {
     // The mode the monitor is in already: GLFW then switches nothing.
-    windowWidth = mode->width;
-    windowHeight = mode->height;
+    createWidth = mode->width;
+    createHeight = mode->height;
     glfwWindowHint(GLFW_RED_BITS, mode->redBits);
     glfwWindowHint(GLFW_GREEN_BITS, mode->greenBits);
     glfwWindowHint(GLFW_BLUE_BITS, mode->blueBits);
     glfwWindowHint(GLFW_REFRESH_RATE, mode->refreshRate);
   }
-  window = glfwCreateWindow(windowWidth, windowHeight, "zarv", monitor, nullptr);
+  // A window is placed before it is shown, so it never appears elsewhere first.
+  if (fullScreen == nullptr) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+  window = glfwCreateWindow(createWidth, createHeight, "zarv", fullScreen, nullptr);
   if (window == nullptr) {
     error = "no OpenGL window could be created (" + lastGlfwError + ")";
     return false;
   }
+  fullScreenOn = fullScreen;
+  glfwSetWindowUserPointer(window, this);
+  glfwSetKeyCallback(window, OnKey);
+  liveWindow = this;
+  glfwSetMonitorCallback(OnMonitor);
+  if (fullScreen == nullptr) {
+    const Monitor on = Describe(chosen);
+    const Place place = CentredOn(on, createWidth, createHeight);
+    glfwSetWindowPos(window, place.x, place.y);
+    glfwShowWindow(window);
+    Log::Msg("Window: %d x %d on monitor %d (%s); F11 or Alt+Enter for full screen", createWidth,
+             createHeight, MonitorNumber(chosen), on.name.c_str());
+  }
+  FollowRefresh(chosen);
   glfwMakeContextCurrent(window);
-  // Hidden, not captured: the pointer can still leave for another monitor.
-  glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_HIDDEN);
+  // Hidden over the full-screen show, not captured: the pointer can still
+  // leave for another monitor.
+  glfwSetInputMode(window, GLFW_CURSOR, fullScreen != nullptr ? GLFW_CURSOR_HIDDEN : GLFW_CURSOR_NORMAL);
   // Black until the first frame of the show, however long loading takes;
   // the clear colour is still its default, black.
   glClear(GL_COLOR_BUFFER_BIT);
   glfwSwapBuffers(window);
   glfwPollEvents();
   ChooseDrawnSize();
-  FitFramebuffer();
   return true;
 }
 
@@ -102,31 +167,35 @@ void GlfwWindow::ChooseDrawnSize() {
   const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   if (renderer == nullptr) renderer = "an unnamed renderer";
   const bool software = SoftwareRenderer(renderer);
-  const bool screen = resolution == Resolution::SCREEN || (resolution == Resolution::AUTO && !software);
+  drawsScreen = resolution == Resolution::SCREEN || (resolution == Resolution::AUTO && !software);
   const std::string why =
       resolution != Resolution::AUTO ? "asked for with --resolution"
       : software ? std::string("the software renderer ") + renderer + " lacks the fill rate for more"
                  : std::string("the graphics card ") + renderer + " draws it at no cost";
   drawnWidth = showWidth;
   drawnHeight = showHeight;
-  if (screen) {
-    int fbWidth = 0, fbHeight = 0;
-    glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
-    const Rect r = ShownRect(fbWidth, fbHeight);
-    if (r.width > 0 && r.height > 0) {
-      drawnWidth = r.width;
-      drawnHeight = r.height;
-    }
-  }
-  Log::Msg("Resolution: %s, drawn at %d x %d%s (%s)", screen ? "screen" : "show", drawnWidth, drawnHeight,
-           screen ? ", the screen's largest 4:3 area" : " and scaled to the screen", why.c_str());
+  FollowFramebuffer();
+  Log::Msg("Resolution: %s, drawn at %d x %d%s (%s)", drawsScreen ? "screen" : "show", drawnWidth,
+           drawnHeight, drawsScreen ? ", the screen's largest 4:3 area" : " and scaled to the screen",
+           why.c_str());
 }
 
-void GlfwWindow::FitFramebuffer() {
+void GlfwWindow::FollowFramebuffer() {
   int fbWidth = 0, fbHeight = 0;
   glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
-  bool needed = fbWidth != drawnWidth || fbHeight != drawnHeight;
-  if (needed == Letterboxed()) return;
+  // A minimised window has no pixels: the show goes on at the size it had.
+  if (fbWidth <= 0 || fbHeight <= 0) return;
+  if (drawsScreen) {
+    const Rect r = ShownRect(fbWidth, fbHeight);
+    if (r.width != drawnWidth || r.height != drawnHeight) {
+      drawnWidth = r.width;
+      drawnHeight = r.height;
+      glViewport(0, 0, drawnWidth, drawnHeight);
+    }
+  }
+  const bool needed = fbWidth != drawnWidth || fbHeight != drawnHeight;
+  const bool fits = Letterboxed() && letterbox.Width() == drawnWidth && letterbox.Height() == drawnHeight;
+  if (needed ? fits : !Letterboxed()) return;
   letterbox.Release();
   if (!needed || letterboxFailed) return;
   if (!letterbox.Create(drawnWidth, drawnHeight, depthBits)) {
@@ -134,6 +203,74 @@ void GlfwWindow::FitFramebuffer() {
     Log::Msg("the letterbox framebuffer is incomplete (status 0x%x): the show draws straight to the window",
              letterbox.Status());
   }
+}
+
+void GlfwWindow::GoFullScreen(GLFWmonitor* target) {
+  const GLFWvidmode* mode = glfwGetVideoMode(target);
+  if (mode == nullptr) return;
+  if (fullScreenOn == nullptr) {
+    glfwGetWindowPos(window, &windowed.x, &windowed.y);
+    glfwGetWindowSize(window, &windowed.width, &windowed.height);
+  }
+  fullScreenOn = target;
+  glfwSetWindowMonitor(window, target, 0, 0, mode->width, mode->height, mode->refreshRate);
+  glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_HIDDEN);
+  FollowRefresh(target);
+  Log::Msg("Full screen on monitor %d (%s), %d x %d", MonitorNumber(target), glfwGetMonitorName(target),
+           mode->width, mode->height);
+}
+
+void GlfwWindow::GoWindowed(const Place& place) {
+  fullScreenOn = nullptr;
+  glfwSetWindowMonitor(window, nullptr, place.x, place.y, place.width, place.height, GLFW_DONT_CARE);
+  glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
+  FollowRefresh(MonitorUnderWindow(place));
+  Log::Msg("Window: %d x %d at %d, %d", place.width, place.height, place.x, place.y);
+}
+
+Place GlfwWindow::WindowedPlace(GLFWmonitor* on) const {
+  if (windowed.width > 0) return windowed;
+  return CentredOn(Describe(on), DEFAULT_WINDOW_WIDTH, DEFAULT_WINDOW_HEIGHT);
+}
+
+void GlfwWindow::ToggleFullScreen() {
+  if (fullScreenOn != nullptr) {
+    GoWindowed(WindowedPlace(fullScreenOn));
+    return;
+  }
+  Place place;
+  glfwGetWindowPos(window, &place.x, &place.y);
+  glfwGetWindowSize(window, &place.width, &place.height);
+  if (GLFWmonitor* under = MonitorUnderWindow(place)) GoFullScreen(under);
+}
+
+void GlfwWindow::FollowRefresh(GLFWmonitor* on) {
+  const GLFWvidmode* mode = on != nullptr ? glfwGetVideoMode(on) : nullptr;
+  refreshRate = mode != nullptr ? mode->refreshRate : 0;
+  if (pacedToDisplay) pacer.SetRate(refreshRate > 0 ? refreshRate : ASSUMED_REFRESH_RATE);
+}
+
+void GlfwWindow::OnKey(GLFWwindow* handle, int key, int, int action, int mods) {
+  if (action != GLFW_PRESS) return;
+  const bool enter = key == GLFW_KEY_ENTER || key == GLFW_KEY_KP_ENTER;
+  if (key == GLFW_KEY_F11 || (enter && (mods & GLFW_MOD_ALT) != 0))
+    static_cast<GlfwWindow*>(glfwGetWindowUserPointer(handle))->toggleAsked = true;
+}
+
+void GlfwWindow::OnMonitor(GLFWmonitor* handle, int event) {
+  // Only noted here: the window is moved once the events have been polled.
+  if (event == GLFW_DISCONNECTED && liveWindow != nullptr && handle == liveWindow->fullScreenOn)
+    liveWindow->lostMonitor = glfwGetMonitorName(handle);
+}
+
+std::vector<Monitor> GlfwWindow::Monitors(std::string* why) {
+  if (!initialised && !Init()) {
+    *why = "the window system did not start (" + lastGlfwError + ")";
+    return {};
+  }
+  std::vector<Monitor> monitors = DescribeAll(MonitorHandles());
+  if (monitors.empty()) *why = "the window system reports no monitor";
+  return monitors;
 }
 
 GlfwWindow::Rect GlfwWindow::ShownRect(int fbWidth, int fbHeight) const {
@@ -164,6 +301,8 @@ void GlfwWindow::Present() {
 
 void GlfwWindow::Close() {
   if (window != nullptr) {
+    glfwSetMonitorCallback(nullptr);
+    liveWindow = nullptr;
     letterbox.Release();
     glfwDestroyWindow(window);
     window = nullptr;
@@ -184,6 +323,7 @@ void GlfwWindow::SetSwapInterval(int interval) {
   if (window == nullptr) return;
   const bool off = interval == 0 || frameLimit == NO_FRAME_LIMIT;
   glfwSwapInterval(off ? 0 : interval);
+  pacedToDisplay = !off && frameLimit <= 0;
   if (off) {
     pacer.SetRate(0.0);
     Log::Msg("Pacing: none (%s): frames are drawn as fast as they can be",
@@ -217,7 +357,19 @@ void GlfwWindow::Swap() {
   const double wait = pacer.AfterSwap(glfwGetTime());
   if (wait > 0.0) std::this_thread::sleep_for(std::chrono::duration<double>(wait));
   glfwPollEvents();
-  FitFramebuffer();
+  if (!lostMonitor.empty()) {
+    Log::Msg("Monitor %s was unplugged: the show goes on in a window on the primary monitor",
+             lostMonitor.c_str());
+    lostMonitor.clear();
+    GLFWmonitor* primary = glfwGetPrimaryMonitor();
+    const Place was = WindowedPlace(primary);
+    GoWindowed(CentredOn(Describe(primary), was.width, was.height));
+  }
+  if (toggleAsked) {
+    toggleAsked = false;
+    ToggleFullScreen();
+  }
+  FollowFramebuffer();
 }
 
 void GlfwWindow::SetTitle(const char* title) {

@@ -29,6 +29,14 @@ Backend& CurrentBackend() {
 
 void SetLiveResolution(Resolution resolution) { LiveWindow().resolution = resolution; }
 
+void SetLiveWindow(int width, int height, const std::string& monitor) {
+  LiveWindow().windowWidth = width;
+  LiveWindow().windowHeight = height;
+  LiveWindow().monitor = monitor;
+}
+
+std::vector<Monitor> LiveMonitors(std::string* error) { return LiveWindow().Monitors(error); }
+
 void SetLiveFrameLimit(int framesPerSecond) { LiveWindow().frameLimit = framesPerSecond; }
 
 int Init() { return CurrentBackend().Init() ? 1 : 0; }

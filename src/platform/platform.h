@@ -3,6 +3,11 @@
 // window or an offscreen context with a virtual clock (capture, tests).
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "platform/monitors.h"
+
 namespace platform {
 
 // Window modes of OpenWindow.
@@ -71,6 +76,17 @@ void UseBackend(Backend* backend);
 Backend& CurrentBackend();
 // The live window's choice of pixels, before it opens.
 void SetLiveResolution(Resolution resolution);
+// Where the live window opens, before it opens: full screen (width or
+// height 0, the default) or a resizable window of width x height; on the
+// monitor FindMonitor finds for monitor, else the primary one.
+void SetLiveWindow(int width, int height, const std::string& monitor);
+// The size a window opens at when none is asked for, and back from full
+// screen when the show started there.
+constexpr int DEFAULT_WINDOW_WIDTH = 1024;
+constexpr int DEFAULT_WINDOW_HEIGHT = 768;
+// The live window system's monitors, the primary one first; empty with
+// *error set when there is no window system to ask.
+std::vector<Monitor> LiveMonitors(std::string* error);
 // How the live window paces its frames once the show asks for a swap
 // interval: PACE_TO_DISPLAY holds them to the display's refresh, a positive
 // number to that many frames a second, NO_FRAME_LIMIT not at all.

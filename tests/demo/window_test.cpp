@@ -10,6 +10,7 @@
 #include <chrono>
 #include <memory>
 #include <regex>
+#include <thread>
 
 #include "support/pulse_daemon.h"
 #include "support/scratch_dir.h"
@@ -39,10 +40,11 @@ void SendCloseRequest(const std::string& display, unsigned long window) {
   XCloseDisplay(x);
 }
 
-// The real binary on its own 800 x 600 Xvfb screen, run in a scratch
-// directory that holds the baked show files.
-class ShowWindow : public ::testing::Test {
+// The real binary on its own Xvfb screen, run in a scratch directory that
+// holds the baked show files.
+class ShowOnScreen : public ::testing::Test {
  protected:
+  explicit ShowOnScreen(const std::string& screen) : server(screen) {}
   // Starts zarv with the options and waits for its window; the window's id.
   std::string Launch(const std::vector<std::string>& options = {}) {
     if (!server.Running()) return {};
@@ -53,16 +55,48 @@ class ShowWindow : public ::testing::Test {
     return WaitForWindow(server.display, "frags=", 30);
   }
 
-  XvfbServer server{"800x600x24"};
+  XvfbServer server;
   ScratchDir dir;
   std::unique_ptr<ChildProcess> zarv;
 };
+
+class ShowWindow : public ShowOnScreen {
+ protected:
+  ShowWindow() : ShowOnScreen("800x600x24") {}
+};
+
+class ShowInAWindow : public ShowOnScreen {
+ protected:
+  ShowInAWindow() : ShowOnScreen("1600x1200x24") {}
+};
+
+// Waits up to 10 s for the window to be at place; where it is then.
+WindowPlace WaitForPlace(Display* x, unsigned long window, const WindowPlace& place) {
+  WindowPlace now = PlaceOf(x, window);
+  for (int i = 0; i < 100 && !(now == place); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    now = PlaceOf(x, window);
+  }
+  return now;
+}
+
+// Waits up to 2 s for the pointer to be hidden or shown; whether it is then.
+bool WaitForPointerHidden(Display* x, bool hidden) {
+  for (int i = 0; i < 20 && PointerHidden(x) != hidden; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  return PointerHidden(x);
+}
+
+std::string Describe(const WindowPlace& p) {
+  return std::to_string(p.width) + "x" + std::to_string(p.height) + " at " + std::to_string(p.x) + "," +
+         std::to_string(p.y);
+}
 
 // The real binary on a 1280 x 720 desktop with the GLFW spy preloaded; the
 // spy's record is "glfw_calls.txt" in the scratch directory.
 class ShowOnDesktop : public ::testing::Test {
  protected:
-  void Start() {
+  void Start(const std::vector<std::string>& options = {}) {
     ASSERT_TRUE(server.Running());
     // Added to what the environment preloads already (the sanitizer suite's
     // GL driver); a sanitized binary would refuse a library loaded ahead of
@@ -70,7 +104,9 @@ class ShowOnDesktop : public ::testing::Test {
     const std::string preload = Env("LD_PRELOAD"), asan = Env("ASAN_OPTIONS");
     setenv("LD_PRELOAD", (ZARV_GLFW_SPY ":" + preload).c_str(), 1);
     setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
-    zarv = std::make_unique<ChildProcess>(std::vector<std::string>{zarvBinary}, dir.path, server.display);
+    std::vector<std::string> argv = {zarvBinary};
+    argv.insert(argv.end(), options.begin(), options.end());
+    zarv = std::make_unique<ChildProcess>(argv, dir.path, server.display);
     Restore("LD_PRELOAD", preload);
     Restore("ASAN_OPTIONS", asan);
   }
@@ -222,6 +258,11 @@ TEST(ShowCommandLine, HelpVersionAndMistakes) {
       {{"--music"}, 2, "", "zarv: --music needs a value (FILE)\nUsage: zarv "},
       {{"--resolution", "4k"}, 2, "", "zarv: --resolution needs show or screen, not \"4k\""},
       {{"stray"}, 2, "", "zarv: unexpected argument \"stray\"\nUsage: zarv "},
+      {{"--window", "640"},
+       2,
+       "",
+       "zarv: --window needs WIDTHxHEIGHT, each 100 to 16384, such as 1024x768, not \"640\""},
+      {{"--window", "99x480"}, 2, "", "zarv: --window needs WIDTHxHEIGHT"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> argv = {zarvBinary};
@@ -296,4 +337,113 @@ TEST(ShowWithoutDisplay, SaysSoAndExitsWithOne) {
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[1].rfind("ZARV ERROR: ", 0), 0u) << log[1];
   EXPECT_EQ(log[0] + "\n" + log[1] + "\n", err);
+}
+
+// A window of its own: placed and sized as asked, full screen and back at a
+// key, and drawn 4:3 between black bars at whatever size it is given.
+TEST_F(ShowInAWindow, OpensCentredSwitchesToFullScreenAndBackAndLetterboxesAResize) {
+  // Drawn at the window's own size, which then follows each new size.
+  std::string id = Launch({"--window", "640x480", "--resolution", "screen"});
+  ASSERT_FALSE(id.empty()) << ReadFile("stderr.txt");
+  const unsigned long window = std::stoul(id);
+  Display* x = XOpenDisplay(server.display.c_str());
+  ASSERT_NE(x, nullptr);
+  const WindowPlace placed{480, 360, 640, 480};
+  EXPECT_EQ(Describe(PlaceOf(x, window)), Describe(placed));
+  // Keys go to the window under the pointer: there is no window manager.
+  XWarpPointer(x, 0, DefaultRootWindow(x), 0, 0, 0, 0, 800, 600);
+  XSync(x, False);
+  EXPECT_FALSE(PointerHidden(x));
+  const WindowPlace screen{0, 0, 1600, 1200};
+  for (const char* key : {"F11", "alt+Return"}) {
+    RunOn(server.display, std::string("xdotool key ") + key);
+    EXPECT_EQ(Describe(WaitForPlace(x, window, screen)), Describe(screen)) << key;
+    EXPECT_TRUE(WaitForPointerHidden(x, true)) << key;
+    RunOn(server.display, std::string("xdotool key ") + key);
+    EXPECT_EQ(Describe(WaitForPlace(x, window, placed)), Describe(placed)) << key;
+    EXPECT_FALSE(WaitForPointerHidden(x, false)) << key;
+  }
+
+  // The overlay's level grid spans the picture: 666 x 500 in the middle.
+  RunOn(server.display, "xdotool windowsize " + id + " 1000 500 key F1");
+  const WindowPlace resized{480, 360, 1000, 500};
+  ASSERT_EQ(Describe(WaitForPlace(x, window, resized)), Describe(resized));
+  std::pair<int, int> lit{-1, -1};
+  for (int i = 0; i < 100 && (lit.first < 0 || lit.first > 170); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    lit = LitColumns(x, resized);
+  }
+  EXPECT_GE(lit.first, 167);
+  EXPECT_LE(lit.first, 170);
+  EXPECT_LE(lit.second, 833);
+  EXPECT_GE(lit.second, 829);
+  XCloseDisplay(x);
+  RunOn(server.display, "xdotool key Escape");
+  EXPECT_EQ(zarv->Wait(20), 0) << ReadFile("stderr.txt");
+  const std::string log = ReadFile("zarv.log");
+  EXPECT_NE(log.find("Window: 640 x 480 on monitor 0 (screen); F11 or Alt+Enter for full screen\n"),
+            std::string::npos)
+      << log;
+}
+
+// The monitors are asked for before anything else starts.
+TEST_F(ShowInAWindow, ListsTheMonitorsAndRefusesOneThatIsNot) {
+  LinkShowFiles();
+  ChildProcess list({zarvBinary, "--list-monitors"}, dir.path, server.display);
+  EXPECT_EQ(list.Wait(20), 0);
+  EXPECT_EQ(ReadFile("stdout.txt"), "0  screen  1600 x 1200  rate not reported  (primary)\n");
+  ChildProcess missing({zarvBinary, "--monitor", "5", "--window"}, dir.path, server.display);
+  EXPECT_EQ(missing.Wait(20), 2);
+  EXPECT_EQ(ReadFile("stderr.txt"),
+            "zarv: there is no monitor 5; the monitors are:\n"
+            "0  screen  1600 x 1200  rate not reported  (primary)\n");
+  struct stat info = {};
+  EXPECT_NE(stat("zarv.log", &info), 0) << "no show was started";
+}
+
+// In a window as in full screen, every way out closes the window and GLFW.
+TEST_F(ShowOnDesktop, EveryExitFromAWindowReleasesIt) {
+  LinkShowFiles();
+  const struct {
+    const char* how;
+    int status;
+  } exits[] = {{"Escape", 0}, {"close", 0}, {"SIGINT", 130}};
+  for (const auto& exit : exits) {
+    unlink("glfw_calls.txt");
+    Start({"--window", "--monitor", "0"});
+    const std::string id = WaitForWindow(server.display, "frags=", 30);
+    ASSERT_FALSE(id.empty()) << exit.how << ": " << ReadFile("stderr.txt");
+    if (exit.status == 130) {
+      kill(zarv->pid, SIGINT);
+    } else if (std::string(exit.how) == "close") {
+      SendCloseRequest(server.display, std::stoul(id));
+    } else {
+      RunOn(server.display, "xdotool mousemove --window " + id + " 10 10 key Escape");
+    }
+    EXPECT_EQ(zarv->Wait(20), exit.status) << exit.how << ": " << ReadFile("stderr.txt");
+    EXPECT_TRUE(Called("window 1024 768 windowed")) << exit.how;
+    EXPECT_TRUE(Called("terminate")) << exit.how;
+  }
+}
+
+// The monitor under the full-screen show goes away: the show goes on in a
+// window of the default size on the primary monitor.
+TEST_F(ShowOnDesktop, AMonitorUnpluggedUnderTheShowLeavesItInAWindow) {
+  LinkShowFiles();
+  Start();
+  const std::string id = WaitForWindow(server.display, "frags=", 30);
+  ASSERT_FALSE(id.empty()) << ReadFile("stderr.txt");
+  WriteFile("unplug_primary", "");
+  Display* x = XOpenDisplay(server.display.c_str());
+  ASSERT_NE(x, nullptr);
+  const WindowPlace windowed{128, 0, 1024, 768};
+  EXPECT_EQ(Describe(WaitForPlace(x, std::stoul(id), windowed)), Describe(windowed));
+  XCloseDisplay(x);
+  kill(zarv->pid, SIGINT);
+  EXPECT_EQ(zarv->Wait(20), 130) << ReadFile("stderr.txt");
+  std::vector<std::string> log = ReadLines("zarv.log");
+  EXPECT_EQ(std::count(log.begin(), log.end(),
+                       "Monitor screen was unplugged: the show goes on in a window on the primary monitor"),
+            1)
+      << ReadFile("zarv.log");
 }

@@ -241,3 +241,45 @@ TEST_F(GlfwWindowOn, ScreenResolutionDrawsWithTheScreensPixelsAndShowWithTheShow
   }
   Log::End();
 }
+
+// In a window drawn with its own pixels, each new size is answered at once:
+// the drawn size, the viewport and the letterbox follow it.
+TEST_F(GlfwWindowOn, AResizedWindowIsDrawnAtItsNewSize) {
+  window.resolution = platform::Resolution::SCREEN;
+  window.windowWidth = 640;
+  window.windowHeight = 480;
+  Open("1600x1200x24");
+  int w = 0, h = 0;
+  platform::GetDrawnSize(&w, &h);
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(h, 480);
+  EXPECT_FALSE(window.Letterboxed());
+  Display* x = XOpenDisplay(server->display.c_str());
+  ASSERT_NE(x, nullptr);
+  const unsigned long id = std::stoul(RunOn(server->display, "xdotool search --name '^zarv$'"));
+  const struct {
+    int width, height, drawnWidth, drawnHeight;
+  } sizes[] = {{1000, 500, 666, 500}, {500, 1000, 500, 375}, {800, 600, 800, 600}};
+  for (const auto& s : sizes) {
+    XResizeWindow(x, id, s.width, s.height);
+    XSync(x, False);
+    for (int i = 0; i < 50 && (w != s.drawnWidth || h != s.drawnHeight); ++i) {
+      platform::SwapBuffers();
+      platform::GetDrawnSize(&w, &h);
+    }
+    EXPECT_EQ(w, s.drawnWidth) << s.width << "x" << s.height;
+    EXPECT_EQ(h, s.drawnHeight) << s.width << "x" << s.height;
+    EXPECT_FLOAT_EQ(platform::PixelScale(), s.drawnHeight / 600.0f);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], s.drawnWidth);
+    EXPECT_EQ(viewport[3], s.drawnHeight);
+    EXPECT_EQ(window.Letterboxed(), s.width != s.drawnWidth || s.height != s.drawnHeight);
+    GLint readWidth = 0;
+    glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_WIDTH, &readWidth);
+    if (window.Letterboxed()) {
+      EXPECT_EQ(readWidth, s.drawnWidth) << "the letterbox has the drawn size";
+    }
+  }
+  XCloseDisplay(x);
+}

@@ -6,8 +6,13 @@
 //   "window W H fullscreen"  (or "windowed") a glfwCreateWindow call
 //   "swap"                   a glfwSwapBuffers call
 //   "terminate"              a glfwTerminate call
+// It also stands in for a monitor being unplugged: once a file
+// "unplug_primary" appears in the working directory, the next event poll
+// tells the program that the primary monitor was disconnected (and removes
+// the file), as GLFW would.
 #include <GLFW/glfw3.h>
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -17,6 +22,8 @@ template <typename F>
 F Next(const char* name) {
   return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
+
+GLFWmonitorfun programsMonitorCallback = nullptr;
 
 void Record(const char* format, int a = 0, int b = 0, int c = 0) {
   if (FILE* out = std::fopen("glfw_calls.txt", "a")) {
@@ -48,6 +55,17 @@ GLFWwindow* glfwCreateWindow(int width, int height, const char* title, GLFWmonit
 void glfwSwapBuffers(GLFWwindow* window) {
   Record("swap");
   Next<void (*)(GLFWwindow*)>("glfwSwapBuffers")(window);
+}
+
+GLFWmonitorfun glfwSetMonitorCallback(GLFWmonitorfun callback) {
+  programsMonitorCallback = callback;
+  return Next<GLFWmonitorfun (*)(GLFWmonitorfun)>("glfwSetMonitorCallback")(callback);
+}
+
+void glfwPollEvents() {
+  Next<void (*)()>("glfwPollEvents")();
+  if (programsMonitorCallback != nullptr && unlink("unplug_primary") == 0)
+    programsMonitorCallback(glfwGetPrimaryMonitor(), GLFW_DISCONNECTED);
 }
 
 void glfwTerminate() {
