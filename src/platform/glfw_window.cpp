@@ -175,9 +175,11 @@ void GlfwWindow::ChooseDrawnSize() {
   drawnWidth = showWidth;
   drawnHeight = showHeight;
   FollowFramebuffer();
+  const std::string shownOn = fullScreenOn != nullptr ? "screen" : "window";
+  const std::string how =
+      drawsScreen ? ", the " + shownOn + "'s largest 4:3 area" : " and scaled to the " + shownOn;
   Log::Msg("Resolution: %s, drawn at %d x %d%s (%s)", drawsScreen ? "screen" : "show", drawnWidth,
-           drawnHeight, drawsScreen ? ", the screen's largest 4:3 area" : " and scaled to the screen",
-           why.c_str());
+           drawnHeight, how.c_str(), why.c_str());
 }
 
 void GlfwWindow::FollowFramebuffer() {
@@ -216,8 +218,6 @@ void GlfwWindow::GoFullScreen(GLFWmonitor* target) {
   glfwSetWindowMonitor(window, target, 0, 0, mode->width, mode->height, mode->refreshRate);
   glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_HIDDEN);
   FollowRefresh(target);
-  Log::Msg("Full screen on monitor %d (%s), %d x %d", MonitorNumber(target), glfwGetMonitorName(target),
-           mode->width, mode->height);
 }
 
 void GlfwWindow::GoWindowed(const Place& place) {
@@ -225,7 +225,6 @@ void GlfwWindow::GoWindowed(const Place& place) {
   glfwSetWindowMonitor(window, nullptr, place.x, place.y, place.width, place.height, GLFW_DONT_CARE);
   glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
   FollowRefresh(MonitorUnderWindow(place));
-  Log::Msg("Window: %d x %d at %d, %d", place.width, place.height, place.x, place.y);
 }
 
 Place GlfwWindow::WindowedPlace(GLFWmonitor* on) const {
@@ -235,13 +234,20 @@ Place GlfwWindow::WindowedPlace(GLFWmonitor* on) const {
 
 void GlfwWindow::ToggleFullScreen() {
   if (fullScreenOn != nullptr) {
-    GoWindowed(WindowedPlace(fullScreenOn));
+    const Place place = WindowedPlace(fullScreenOn);
+    GoWindowed(place);
+    Log::Msg("Window: %d x %d at %d, %d", place.width, place.height, place.x, place.y);
     return;
   }
   Place place;
   glfwGetWindowPos(window, &place.x, &place.y);
   glfwGetWindowSize(window, &place.width, &place.height);
-  if (GLFWmonitor* under = MonitorUnderWindow(place)) GoFullScreen(under);
+  GLFWmonitor* under = MonitorUnderWindow(place);
+  if (under == nullptr) return;
+  GoFullScreen(under);
+  const Monitor on = Describe(under);
+  Log::Msg("Full screen on monitor %d (%s), %d x %d", MonitorNumber(under), on.name.c_str(), on.area.width,
+           on.area.height);
 }
 
 void GlfwWindow::FollowRefresh(GLFWmonitor* on) {
