@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "foundation/debug.h"
+#include "platform/blending.h"
 #include "platform/platform.h"
 
 namespace {
@@ -61,7 +62,7 @@ void Font::Print(float x, float y, float size, const char* format, ...) {
   glPushAttrib(GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  platform::BlendOver();
   glEnable(GL_TEXTURE_2D);
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);

@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
@@ -124,14 +125,19 @@ bool MeshGroup::Drawable(const Triangle& triangle) const {
 // One indexed draw from the group's own arrays: each vertex is lit once per
 // draw rather than once per corner, and the pixels are those of corners sent
 // one by one, since every corner keeps its place in the triangle order.
-void MeshGroup::Render() {
-  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, &colour.r);
+std::vector<unsigned> MeshGroup::Corners() const {
   std::vector<GLuint> corners;
   corners.reserve(triangles.size() * 3);
   for (const Triangle& triangle : triangles) {
     if (!Drawable(triangle)) continue;
     for (int k : triangle.index) corners.push_back(static_cast<GLuint>(k));
   }
+  return corners;
+}
+
+void MeshGroup::Render() {
+  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, &colour.r);
+  const std::vector<GLuint> corners = Corners();
   if (corners.empty()) return;
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -140,4 +146,36 @@ void MeshGroup::Render() {
   glNormalPointer(GL_FLOAT, sizeof(Vector3), &normals[0].x);
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corners.size()), GL_UNSIGNED_INT, corners.data());
   glPopClientAttrib();
+}
+
+// The fog factor per vertex as OpenGL's linear fog takes it, from the eye
+// distance along z; the same positions at an equal depth test touch only
+// the pixels the group's own draw left in front.
+void MeshGroup::RenderFogCoverage(float fogStart, float fogEnd) {
+  const std::vector<GLuint> corners = Corners();
+  if (corners.empty()) return;
+  GLfloat m[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  std::vector<GLfloat> rgba(vertices.size() * 4, 0.0f);
+  for (size_t i = 0; i < vertices.size(); ++i) {
+    const Vector3& v = vertices[i];
+    const float eyeZ = m[2] * v.x + m[6] * v.y + m[10] * v.z + m[14];
+    rgba[i * 4 + 3] = std::clamp((fogEnd - std::fabs(eyeZ)) / (fogEnd - fogStart), 0.0f, 1.0f);
+  }
+  glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_FOG);
+  glDisable(GL_BLEND);
+  glDisable(GL_TEXTURE_2D);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+  glDepthMask(GL_FALSE);
+  glDepthFunc(GL_LEQUAL);
+  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glVertexPointer(3, GL_FLOAT, sizeof(Vector3), &vertices[0].x);
+  glColorPointer(4, GL_FLOAT, 0, rgba.data());
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corners.size()), GL_UNSIGNED_INT, corners.data());
+  glPopClientAttrib();
+  glPopAttrib();
 }

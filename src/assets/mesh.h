@@ -25,12 +25,22 @@ class MeshGroup {
   // drawable triangles with their normals; the client arrays are left as
   // they were.
   void Render();
+  // Writes only alpha, over the drawn group: each vertex's alpha is how much
+  // of its colour linear fog from fogStart to fogEnd (eye distances) leaves,
+  // so that where fog fades the colour to black, the coverage fades to
+  // transparent. Draw it right after Render, with the same transforms; the
+  // GL state is left as it was.
+  void RenderFogCoverage(float fogStart, float fogEnd);
 
   std::string name;
   std::vector<Vector3> vertices;
   std::vector<Vector3> normals;  // normal i belongs to vertex i
   std::vector<Triangle> triangles;
   RGBA colour;  // diffuse material, opaque white unless "col" sets it
+
+ private:
+  // The drawable triangles' corners, in triangle order.
+  std::vector<unsigned> Corners() const;
 };
 
 class Mesh {

@@ -27,6 +27,7 @@
 #include "fx/flora0frag.h"
 #include "fx/showclock.h"
 #include "music/music.h"
+#include "platform/blending.h"
 #include "platform/platform.h"
 
 int running = 1;
@@ -82,7 +83,7 @@ void init() {
   glViewport(0, 0, drawnWidth, drawnHeight);
   platform::Enable(platform::STICKY_KEYS);
   platform::SwapInterval(1);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  platform::BlendOver();
   glEnable(GL_BLEND);
   glHint(GL_FOG_HINT, GL_NICEST);
   glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
@@ -99,8 +100,10 @@ void display(float dt) {
   if (DemoTime() > timetable.effectsFrom && DemoTime() < timetable.effectsUntil) processFX(dt);
   if (DemoTime() > timetable.fadeFrom) {
     LoadFlatView();
+    platform::BlendFade();
     glColor4f(0.0f, 0.0f, 0.0f, 1.0f - (timetable.effectsUntil - DemoTime()) * timetable.FadeSlope());
     glRectf(-4.0f, -3.0f, 4.0f, 3.0f);
+    platform::BlendOver();
     DrawCredit(showMusic.credit);
   }
   if (overlaySwitch.on) MusicDrawFFT();

@@ -5,11 +5,16 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include "platform/blending.h"
+
 bool Flora0Frag::used[SLOTS] = {false, false, false, false};
 Animator* Flora0Frag::anim[SLOTS] = {nullptr, nullptr, nullptr, nullptr};
 Mesh* Flora0Frag::mesh[SLOTS] = {nullptr, nullptr, nullptr, nullptr};
 
 namespace {
+
+constexpr float FOG_START = 0.5f;
+constexpr float FOG_END = 5.1f;
 
 bool ValidSlot(int slot) { return slot >= 0 && slot < Flora0Frag::SLOTS; }
 
@@ -54,13 +59,17 @@ void Flora0Frag::Render(float dt) {
   // only what comes towards the camera rises out of the black.
   const float fogColour[4] = {0.0f, 0.0f, 0.0f, 0.0f};
   glFogi(GL_FOG_MODE, GL_LINEAR);
-  glFogf(GL_FOG_START, 0.5f);
-  glFogf(GL_FOG_END, 5.1f);
+  glFogf(GL_FOG_START, FOG_START);
+  glFogf(GL_FOG_END, FOG_END);
   glFogfv(GL_FOG_COLOR, fogColour);
   glEnable(GL_FOG);
 
   if (mesh[slot] == nullptr) return;
   for (MeshGroup& group : mesh[slot]->groups) group.Render();
+  // Drawn opaque, the scene would cover the background where the fog hides it.
+  if (platform::CoverageAlpha()) {
+    for (MeshGroup& group : mesh[slot]->groups) group.RenderFogCoverage(FOG_START, FOG_END);
+  }
 }
 
 void Flora0Frag::Done() {

@@ -275,7 +275,13 @@ TEST_F(CaptureTool, BadOptionsExitWithStatusTwoAndSayWhy) {
       {"--from 151", "--from must be before the show's end at 151 s"},
       {"--from 10 --to 10", "--to must be after --from"},
       {"--fps 1 --from 150.5 --to 151 --output f", "no frame lies in the range asked for"},
-      {"--output zarv.mkv", "a video must end in .mp4"},
+      {"--output zarv.avi", "zarv-capture writes\n  NAME.mp4   H.264"},
+      {"--alpha --output x.mp4", "H.264 (.mp4) carries no alpha; write a .mov (ProRes 4444) or a .webm"},
+      {"--crf 20 --output x.mov", "ProRes (.mov) and FFV1 (.mkv) take neither"},
+      {"--quality best --output x.mkv", "take neither"},
+      {"--preset slow --output x.webm", "--preset is x264's: it shapes an .mp4 video only"},
+      {"--alpha --size 1440x1080 --scale-only --output x.webm", "does not keep the show's alpha"},
+      {"--alpha --bench", "leave out --alpha"},
       {"--output ''", "--output needs a value, not \"\""},
       {"--still 3 --from 2", "--still renders single frames"},
       {"--still 3 --still 4 --output one.png", "names one image, but 2 stills"},
@@ -298,7 +304,7 @@ TEST_F(CaptureTool, BadOptionsExitWithStatusTwoAndSayWhy) {
       {"--size +800x600", "not \"+800x600\""},
       {"--size 1920x1080", "--size 1920x1080 is not 4:3: add --pad"},
       {"--pad", "--pad needs --size"},
-      {"--size 1440x1080 --scale-only --output frames", "shape the video: --output must end in .mp4"},
+      {"--size 1440x1080 --scale-only --output frames", "shape a video: --output must name one"},
       {"--scale-only", "--scale-only needs --size"},
       {"--output plain-file/zarv.mp4", "cannot write " + dir.path + "/plain-file/zarv.mp4: Not a directory"},
       {"--output plain-file/frames", "cannot make " + dir.path + "/plain-file/frames: Not a directory"},
@@ -629,3 +635,82 @@ TEST_F(CaptureTool, FourSamplesGiveSmoothEdgesAndTooManyAreRefused) {
 }
 
 }  // namespace
+
+// --alpha: how much the show covers each pixel, straight; over black it is
+// the opaque frame, and the pad bars are transparent.
+TEST_F(CaptureTool, AlphaStillsCoverWhatTheShowDrawsAndNothingElse) {
+  ASSERT_EQ(Capture(Show() + "--still 30 --output opaque.png").status, 0);
+  ASSERT_EQ(Capture(Show() + "--alpha --still 30 --output alpha.png").status, 0);
+  ASSERT_EQ(Capture(Show() + "--alpha --still 30 --size 1600x900 --pad --output padded.png").status, 0);
+  const Image opaque = Load("opaque.png"), alpha = Load("alpha.png"), padded = Load("padded.png");
+  ASSERT_EQ(opaque.bpp, 3);
+  ASSERT_EQ(alpha.bpp, 4);
+  ASSERT_EQ(padded.bpp, 4);
+  for (auto [x, y] : {std::pair{0, 0}, {799, 0}, {0, 599}, {799, 599}}) EXPECT_EQ(alpha.At(x, y, 3), 0);
+  long soft = 0, worst = 0;
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 0; x < 800; ++x) {
+      const int a = alpha.At(x, y, 3);
+      soft += a > 0 && a < 255;
+      for (int c = 0; c < 3; ++c)
+        worst = std::max(worst, std::lround(std::fabs(alpha.At(x, y, c) * a / 255.0 - opaque.At(x, y, c))));
+    }
+  }
+  EXPECT_LE(worst, 1) << "over black, the opaque frame";
+  EXPECT_GT(soft, 10000) << "the sprites' soft edges are partly covered";
+  // The 1200 x 900 picture between bars of 200 columns each side.
+  for (int y = 0; y < 900; y += 10) {
+    EXPECT_EQ(padded.At(0, y, 3), 0);
+    EXPECT_EQ(padded.At(199, y, 3), 0);
+    EXPECT_EQ(padded.At(1400, y, 3), 0);
+  }
+}
+
+// The alpha formats carry it, as editors and browsers read it; the
+// lossless one holds exactly the PNG frames.
+TEST_F(CaptureTool, VideoFormatsFollowTheOutputsNameAndCarryAlpha) {
+  ASSERT_EQ(Capture(Show() + "--alpha --from 20 --to 21 --output alpha.mov").status, 0);
+  ASSERT_EQ(Capture(Show() + "--alpha --from 20 --to 21 --output alpha.webm").status, 0);
+  const std::string mov = RunCommand(
+                              "ffprobe -v error -show_entries stream=codec_name,profile,pix_fmt "
+                              "-of default=nw=1 alpha.mov")
+                              .out;
+  EXPECT_NE(mov.find("codec_name=prores\nprofile=4444\npix_fmt=yuva444p12le"), std::string::npos) << mov;
+  EXPECT_NE(mov.find("codec_name=pcm_s16le"), std::string::npos) << mov;
+  const std::string webm = RunCommand(
+                               "ffprobe -v error -show_entries stream=codec_name:stream_tags=alpha_mode "
+                               "-of default=nw=1 alpha.webm")
+                               .out;
+  EXPECT_NE(webm.find("codec_name=vp9\nTAG:alpha_mode=1"), std::string::npos) << webm;
+  EXPECT_NE(webm.find("codec_name=opus"), std::string::npos) << webm;
+  for (const char* video : {"alpha.mov", "alpha.webm"}) {
+    // The sound, decoded at 1 kHz mono: 16-bit samples, 2,000 bytes a second.
+    const CommandRun sound =
+        RunCommand(std::string("ffmpeg -v error -i ") + video + " -map 0:a -ac 1 -ar 1000 -f s16le -");
+    EXPECT_NEAR(sound.out.size() / 2000.0, 1.0, 0.03) << video;
+    // The decoded alpha of each frame, 80 x 60 of it.
+    const std::string decoder = std::string(video) == "alpha.webm" ? "-c:v libvpx-vp9 " : "";
+    ASSERT_EQ(RunCommand("ffmpeg -v error " + decoder + "-i " + video +
+                         " -map 0:v -vsync passthrough -vf alphaextract,scale=80:60 -f rawvideo -pix_fmt "
+                         "gray -y alpha.gray")
+                  .status,
+              0);
+    const std::string planes = ReadFile("alpha.gray");
+    ASSERT_EQ(planes.size(), 60u * 80 * 60) << video;
+    int changes = 0;
+    for (size_t f = 1; f < 60; ++f)
+      changes += planes.compare(f * 4800, 4800, planes, (f - 1) * 4800, 4800) != 0;
+    EXPECT_GT(changes, 50) << video << ": the alpha follows the show";
+  }
+  ASSERT_EQ(Capture(Show() + "--fps 10 --from 20 --to 21 --output lossless.mkv").status, 0);
+  ASSERT_EQ(Capture(Show() + "--fps 10 --from 20 --to 21 --output frames").status, 0);
+  const auto hashes = [](const std::string& input) {
+    CommandRun run = RunCommand("ffmpeg -v error " + input +
+                                " -pix_fmt rgb24 -f framemd5 - | grep -v '^#' | "
+                                "sed 's/.*, //'");
+    return run.out;
+  };
+  const std::string mkv = hashes("-i lossless.mkv -map 0:v");
+  EXPECT_EQ(std::count(mkv.begin(), mkv.end(), '\n'), 10);
+  EXPECT_EQ(mkv, hashes("-start_number 200 -i frames/frame-%06d.png"));
+}

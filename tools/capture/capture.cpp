@@ -20,9 +20,11 @@
 #include "ffmpeg_encoder.h"
 #include "offline_show.h"
 #include "paths.h"
+#include "platform/blending.h"
 #include "png/png_writer.h"
 #include "progress_bar.h"
 #include "schedule_tally.h"
+#include "straight_alpha.h"
 
 namespace {
 
@@ -31,18 +33,19 @@ constexpr double TIME_SLACK = 1e-6;
 
 void Complain(const std::string& message) { std::fprintf(stderr, "zarv-capture: %s\n", message.c_str()); }
 
-// One frame as an RGB PNG: what the screen shows, the framebuffer's alpha left
-// out. A low compression level is fast, and the mostly black frames lose
-// little size by it.
+// One frame as a PNG: RGB, what the screen shows, the framebuffer's alpha
+// left out; or with alpha RGBA, straight. A low compression level is fast,
+// and the mostly black frames lose little size by it.
 bool WriteFramePng(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels,
-                   std::string* error) {
-  PngImage image = PngImage8(width, height, PNG_COLOR_TYPE_RGB, pixels);
-  image.dropAlpha = true;
+                   bool alpha, std::string* error) {
+  PngImage image = PngImage8(width, height, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, pixels);
+  image.dropAlpha = !alpha;
   image.compression = 3;
   return WritePng(path, image, error);
 }
 
-// RGBA rows of a picture centred in a black frame, as ffmpeg pads a video.
+// RGBA rows of a picture centred in a frame of transparent black, as ffmpeg
+// pads a video.
 std::vector<unsigned char> Framed(const std::vector<unsigned char>& picture, int pictureWidth,
                                   int pictureHeight, int frameWidth, int frameHeight) {
   std::vector<unsigned char> frame(static_cast<size_t>(frameWidth) * frameHeight * 4, 0);
@@ -168,8 +171,10 @@ class CaptureRun {
     OfflineShow show(o.fps);
     ShapeWindow(o, &show.window);
     ProgressBar progress(end);
+    platform::SetCoverageAlpha(o.alpha);
     show.Start();
     VideoFeed feed(&show.window, &encoder);
+    feed.straightAlpha = o.alpha;
     std::vector<unsigned char> pixels;
     for (long n = 0; n < end && show.Running() && !failed && !platform::Interrupted(); ++n) {
       const bool wanted = video ? n >= first : targets.count(n) != 0;
@@ -231,6 +236,7 @@ class CaptureRun {
   // The frame as the PNG images show it: the picture, padded when asked.
   std::vector<unsigned char> FramePixels(const OfflineShow& show) const {
     std::vector<unsigned char> picture = show.TopDownPixels();
+    if (o.alpha) Unpremultiply(&picture);
     if (!o.pad) return picture;
     return Framed(picture, show.window.PixelWidth(), show.window.PixelHeight(), frameWidth, frameHeight);
   }
@@ -239,7 +245,7 @@ class CaptureRun {
   void Write(long n, std::vector<unsigned char>* pixels) {
     for (size_t i = 0; !failed && i < targets[n].size(); ++i) {
       const std::string& target = targets[n][i];
-      failed = !WriteFramePng(target, frameWidth, frameHeight, *pixels, &error);
+      failed = !WriteFramePng(target, frameWidth, frameHeight, *pixels, o.alpha, &error);
       if (failed) {
         std::remove(target.c_str());
         error = "cannot write " + target + ": " + error;
@@ -280,7 +286,10 @@ void VideoFeed::TakeOldest() {
   if (!window->FinishRead(&pixels)) {
     failed = true;
     error = "cannot read a frame back from the GL";
-  } else if (!encoder->Write(&pixels)) {
+    return;
+  }
+  if (straightAlpha) Unpremultiply(&pixels);
+  if (!encoder->Write(&pixels)) {
     failed = true;
     error = "ffmpeg stopped taking frames";
   }
@@ -307,6 +316,8 @@ FfmpegEncoder::Settings VideoSettings(const CaptureOptions& o, const std::string
                                       long end) {
   FfmpegEncoder::Settings settings;
   settings.output = o.output;
+  settings.format = o.format;
+  settings.alpha = o.alpha;
   PictureSize(o, &settings.width, &settings.height);
   settings.fps = o.fps;
   settings.audio = soundtrack;

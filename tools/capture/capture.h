@@ -53,6 +53,7 @@ class VideoFeed {
 
   long written = 0;  // frames handed to ffmpeg
   std::string error;
+  bool straightAlpha = false;  // the frames' premultiplied colour is made straight on the way
 
  private:
   void TakeOldest();

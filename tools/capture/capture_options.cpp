@@ -22,14 +22,17 @@ constexpr double FOREVER = std::numeric_limits<double>::infinity();
 const std::vector<std::string> PRESETS = {"ultrafast", "superfast", "veryfast", "faster",   "fast",
                                           "medium",    "slow",      "slower",   "veryslow", "placebo"};
 
-// --quality's names for an x264 preset and rate factor.
+// --quality's names for an x264 preset and rate factor, and for the VP9
+// rate factor whose video comes as close to the lossless frames.
 struct Quality {
   const char* name;
   const char* preset;
   int crf;
+  int vp9Crf;
 };
-const Quality QUALITIES[] = {
-    {"draft", "ultrafast", 20}, {"normal", DEFAULT_PRESET, DEFAULT_CRF}, {"best", "slow", 16}};
+const Quality QUALITIES[] = {{"draft", "ultrafast", 20, VP9_DRAFT_CRF},
+                             {"normal", DEFAULT_PRESET, DEFAULT_CRF, VP9_NORMAL_CRF},
+                             {"best", "slow", 16, VP9_BEST_CRF}};
 
 // "151 s": a time of the show as the messages give it.
 std::string SecondsText(double seconds) {
@@ -79,9 +82,10 @@ OptionTable Table(CaptureOptions* o) {
       "time with the music's spectrum at exactly that position, so two runs give the same frames and any "
       "frame rate spawns as 60 fps does.";
   Option output = Text("--output", "PATH", &o->output,
-                       "where the frames go: NAME.mp4 an H.264 video with the music (needs ffmpeg); FOLDER "
-                       "numbered PNG frames, frame-NNNNNN.png with N the frame number (show time N / fps), "
-                       "made if missing; NAME.png the one still asked for with --still");
+                       "where the frames go: a video with the music, its format by its name (.mp4, .webm, "
+                       ".mov or .mkv, see below; needs ffmpeg); FOLDER numbered PNG frames, frame-NNNNNN.png "
+                       "with N the frame number (show time N / fps), made if missing; NAME.png the one still "
+                       "asked for with --still");
   output.alias = "-o";
   table.rows.push_back(output);
   for (const Option& row : MusicOptionRows(&o->music, &o->credit)) table.rows.push_back(row);
@@ -110,14 +114,19 @@ OptionTable Table(CaptureOptions* o) {
     qualities += std::string(qualities.empty() ? "" : ", ") + q.name + " is --preset " + q.preset +
                  " --crf " + std::to_string(q.crf);
   }
+  table.rows.push_back(Flag("--alpha", &o->alpha,
+                            "the show over transparency, to lay over other footage: each pixel's alpha is "
+                            "how much the show covers it, the pad bars are transparent; for .webm, .mov, "
+                            ".mkv, PNG frames and stills"));
   table.rows.push_back(Choice("--quality", "NAME", &o->quality, {"draft", "normal", "best"},
-                              "shorthand for x264's preset and rate factor: " + qualities));
+                              "shorthand for x264's preset and rate factor: " + qualities +
+                                  "; for .webm, VP9's rate factor as close to the lossless frames"));
   table.rows.push_back(Choice("--preset", "NAME", &o->preset, PRESETS,
                               "x264's preset, fastest (biggest) first; wins over --quality"));
   table.rows.push_back(
       Integer("--crf", "N", &o->crf, 0, MAX_CRF,
-              "x264's constant rate factor, 0 lossless: lower is better and bigger; wins over "
-              "--quality"));
+              "the constant rate factor of x264 (.mp4) or VP9 (.webm), 0 lossless: lower is better "
+              "and bigger; wins over --quality"));
   table.rows.push_back(
       Custom("--size", "WxH",
              "draw the frames at W x H pixels, each even and at most " + std::to_string(MAX_VIDEO_SIDE) +
@@ -152,6 +161,9 @@ OptionTable Table(CaptureOptions* o) {
                              }));
   for (const Option& row : HelpAndVersion(&o->help, &o->version)) table.rows.push_back(row);
   table.after =
+      std::string("Video formats, by the output's name:\n") + VIDEO_FORMATS +
+      "--preset is x264's, for .mp4 only; ProRes and FFV1 take no --quality or --crf.\n"
+      "\n"
       "Frames before --from are run too (the show's state depends on them) but not drawn. At the end "
       "a summary of the schedule the show ran is printed: effects of each kind created and retired per 10 s, "
       "the peak of live effects and how often each spawn rule fired. A progress bar is drawn on stderr when "
@@ -169,16 +181,48 @@ OptionTable Table(CaptureOptions* o) {
       "Examples:\n"
       "  $ zarv-capture --output zarv.mp4\n"
       "  $ zarv-capture --still 75 --still 120 --output stills/\n"
-      "  $ zarv-capture --music song.flac --size 1920x1080 --pad -o song.mp4\n";
+      "  $ zarv-capture --music song.flac --size 1920x1080 --pad -o song.mp4\n"
+      "  $ zarv-capture --music song.flac --alpha -o song.mov\n";
   return table;
 }
 
-// The frames' size and shape fit together, and only a video is given its
-// encoding.
-bool SettleVideoShape(const CaptureOptions& o, bool encodingGiven, std::string* error) {
+// What was given of the video's encoding.
+struct EncodingGiven {
+  bool preset = false;
+  bool rate = false;  // --crf or --quality
+  bool scaleOnly = false;
+};
+
+// The frames' size and shape fit together, and a video is given only the
+// encoding its format takes.
+bool SettleVideoShape(const CaptureOptions& o, const EncodingGiven& given, std::string* error) {
   const bool video = o.mode == CaptureOptions::Mode::VIDEO || o.mode == CaptureOptions::Mode::BENCH;
-  if (encodingGiven && !video) {
-    *error = "--preset, --crf, --quality and --scale-only shape the video: --output must end in .mp4";
+  if ((given.preset || given.rate || given.scaleOnly) && !video) {
+    *error = "--preset, --crf, --quality and --scale-only shape a video: --output must name one";
+    return false;
+  }
+  if (given.preset && o.format != VideoFormat::MP4) {
+    *error = "--preset is x264's: it shapes an .mp4 video only";
+    return false;
+  }
+  if (given.rate && (o.format == VideoFormat::MOV || o.format == VideoFormat::MKV)) {
+    *error =
+        "--crf and --quality set the rate of .mp4 and .webm videos: ProRes (.mov) and FFV1 (.mkv) take "
+        "neither";
+    return false;
+  }
+  if (o.alpha && o.mode == CaptureOptions::Mode::BENCH) {
+    *error = "--bench times the .mp4 video: leave out --alpha";
+    return false;
+  }
+  if (o.alpha && o.mode == CaptureOptions::Mode::VIDEO && o.format == VideoFormat::MP4) {
+    *error = "--alpha: H.264 (.mp4) carries no alpha; write a .mov (ProRes 4444) or a .webm (VP9) instead";
+    return false;
+  }
+  if (o.alpha && o.scaleOnly) {
+    *error =
+        "--scale-only lets ffmpeg scale the picture, which does not keep the show's alpha: leave it out "
+        "with --alpha";
     return false;
   }
   if ((o.pad || o.scaleOnly) && o.videoWidth == 0) {
@@ -219,13 +263,13 @@ bool Settle(CaptureOptions* o, bool outputGiven, std::string* error) {
       *error = "stills are PNG images: --output must be a folder or a .png file, not " + o->output;
       return false;
     }
-  } else if (ext == "mp4") {
+  } else if (VideoFormatFor(ext, &o->format)) {
     o->mode = CaptureOptions::Mode::VIDEO;
   } else if (ext.empty()) {
     o->mode = CaptureOptions::Mode::FRAMES;
   } else {
-    *error = "--output " + o->output +
-             ": a video must end in .mp4, a folder of PNG frames has no extension (or ends in /)";
+    *error = "--output " + o->output + ": zarv-capture writes\n" + VIDEO_FORMATS;
+    error->pop_back();
     return false;
   }
   if (o->to >= 0.0 && o->to <= o->from) {
@@ -249,16 +293,19 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
   OptionParser parser(Table(o));
   if (!parser.Parse(argc, argv, error)) return false;
   if (o->help || o->version) return true;
+  o->rangeGiven = parser.Given("--from") || parser.Given("--to");
+  EncodingGiven given;
+  given.preset = parser.Given("--preset");
+  given.rate = parser.Given("--crf") || parser.Given("--quality");
+  given.scaleOnly = parser.Given("--scale-only");
+  if (!Settle(o, parser.Given("--output"), error) || !SettleVideoShape(*o, given, error)) return false;
   // --preset and --crf win over --quality, in whatever order they come.
   for (const Quality& q : QUALITIES) {
     if (o->quality != q.name) continue;
-    if (!parser.Given("--preset")) o->preset = q.preset;
-    if (!parser.Given("--crf")) o->crf = q.crf;
+    if (!given.preset) o->preset = q.preset;
+    if (!parser.Given("--crf")) o->crf = o->format == VideoFormat::WEBM ? q.vp9Crf : q.crf;
   }
-  o->rangeGiven = parser.Given("--from") || parser.Given("--to");
-  const bool encodingGiven = parser.Given("--preset") || parser.Given("--crf") || parser.Given("--quality") ||
-                             parser.Given("--scale-only");
-  return Settle(o, parser.Given("--output"), error) && SettleVideoShape(*o, encodingGiven, error);
+  return true;
 }
 
 bool CheckAgainstTimetable(const CaptureOptions& o, const Timetable& timetable, std::string* error) {

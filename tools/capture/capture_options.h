@@ -8,11 +8,17 @@
 
 #include "demo/timetable.h"
 #include "foundation/options.h"
+#include "video_format.h"
 
 // The fastest x264 setting whose video stays within SSIM 0.985 of the
 // lossless frames over a busy stretch of the show.
 inline const char* const DEFAULT_PRESET = "ultrafast";
 constexpr int DEFAULT_CRF = 18;
+// VP9's rate factors for --quality's names, measured to match x264's
+// closeness to the lossless frames.
+constexpr int VP9_DRAFT_CRF = 45;
+constexpr int VP9_NORMAL_CRF = 43;
+constexpr int VP9_BEST_CRF = 40;
 constexpr int MAX_CRF = 51;
 constexpr int MAX_VIDEO_SIDE = 4096;  // pixels
 constexpr int MAX_FPS = 240;
@@ -21,15 +27,21 @@ struct CaptureOptions {
   enum class Mode { VIDEO, FRAMES, STILLS, BENCH };
 
   Mode mode = Mode::VIDEO;
-  // A ".mp4" file (VIDEO), a folder (FRAMES, STILLS) or a ".png" file (one still).
+  // A video file (VIDEO, its format by its extension), a folder (FRAMES,
+  // STILLS) or a ".png" file (one still).
   std::string output = "zarv.mp4";
+  VideoFormat format = VideoFormat::MP4;
+  // The show over transparency: alpha is how much the show covers each
+  // pixel, written straight (not premultiplied).
+  bool alpha = false;
   double from = 0.0;        // show seconds, first frame at or after it
   double to = -1.0;         // show seconds, frames before it; negative: to the show's end
   bool rangeGiven = false;  // --from or --to was given
   int fps = 60;
   std::vector<double> stills;  // show seconds, in the order given
-  // The video's encoding, in x264's terms (VIDEO and the benchmark): the
-  // preset and rate factor of --quality's name unless given themselves.
+  // The video's encoding (VIDEO and the benchmark): the preset (x264's)
+  // and rate factor (x264's or VP9's) of --quality's name unless given
+  // themselves.
   std::string quality = "normal";
   std::string preset = DEFAULT_PRESET;
   int crf = DEFAULT_CRF;  // 0 (lossless) to MAX_CRF

@@ -26,6 +26,8 @@ extern char** environ;
 
 namespace {
 
+// libvpx's speed for VP9: 0 slowest and best, 5 the fastest of its good deadline.
+const char* const VP9_SPEED = "4";
 // ffmpeg's error text comes back at most this long.
 constexpr size_t MAX_MESSAGE = 4000;
 // A bigger pipe lets ffmpeg take a whole frame while the next is drawn.
@@ -88,9 +90,68 @@ std::string VideoFilters(const FfmpegEncoder::Settings& s) {
   }
   if (s.pad) {
     filters += (filters.empty() ? "" : ",") + std::string("pad=") + std::to_string(s.videoWidth) + ":" +
-               std::to_string(s.videoHeight) + ":(ow-iw)/2:(oh-ih)/2:black";
+               std::to_string(s.videoHeight) + ":(ow-iw)/2:(oh-ih)/2:" + (s.alpha ? "black@0" : "black");
   }
   return filters;
+}
+
+// The video codec and its settings for the format. The frames' 8 bits a
+// channel go into ProRes's 10, whose alpha ffmpeg keeps at 16.
+std::vector<std::string> VideoCodec(const FfmpegEncoder::Settings& s) {
+  switch (s.format) {
+    case VideoFormat::MP4:
+      return {"-c:v", "libx264", "-preset", s.preset, "-crf", std::to_string(s.crf), "-pix_fmt", "yuv420p"};
+    case VideoFormat::WEBM: {
+      std::vector<std::string> vp9 = {
+          "-c:v",      "libvpx-vp9", "-pix_fmt",  s.alpha ? "yuva420p" : "yuv420p",
+          "-deadline", "good",       "-cpu-used", VP9_SPEED,
+          "-row-mt",   "1"};
+      if (s.crf == 0) {
+        vp9.insert(vp9.end(), {"-lossless", "1"});
+      } else {
+        vp9.insert(vp9.end(), {"-crf", std::to_string(s.crf), "-b:v", "0"});
+      }
+      return vp9;
+    }
+    case VideoFormat::MOV:
+      return {"-c:v",       "prores_ks",
+              "-profile:v", s.alpha ? "4444" : "hq",
+              "-pix_fmt",   s.alpha ? "yuva444p10le" : "yuv422p10le",
+              "-vendor",    "apl0"};
+    case VideoFormat::MKV:
+      return {"-c:v", "ffv1", "-level", "3", "-pix_fmt", s.alpha ? "bgra" : "bgr0"};
+  }
+  return {};
+}
+
+std::vector<std::string> SoundCodec(VideoFormat format) {
+  switch (format) {
+    case VideoFormat::MP4:
+      return {"-c:a", "aac", "-b:a", "192k", "-ar", "44100"};
+    case VideoFormat::WEBM:
+      return {"-c:a", "libopus", "-b:a", "160k", "-ar", "48000"};
+    case VideoFormat::MOV:
+      return {"-c:a", "pcm_s16le", "-ar", "44100"};
+    case VideoFormat::MKV:
+      return {"-c:a", "flac", "-ar", "44100"};
+  }
+  return {};
+}
+
+// The muxer, with its index first where a browser plays the video as it
+// downloads.
+std::vector<std::string> ContainerArgs(VideoFormat format) {
+  switch (format) {
+    case VideoFormat::MP4:
+      return {"-movflags", "+faststart", "-f", "mp4"};
+    case VideoFormat::WEBM:
+      return {"-cues_to_front", "1", "-f", "webm"};
+    case VideoFormat::MOV:
+      return {"-f", "mov"};
+    case VideoFormat::MKV:
+      return {"-f", "matroska"};
+  }
+  return {};
 }
 
 // This process's environment with FFMPEG_MALLOC_TUNING added where the user
@@ -145,12 +206,17 @@ std::vector<std::string> FfmpegEncoder::Command(const Settings& s, const std::st
   if (audio) args.insert(args.end(), {"-map", "1:a"});
   const std::string filters = VideoFilters(s);
   if (!filters.empty()) args.insert(args.end(), {"-vf", filters});
-  args.insert(args.end(),
-              {"-c:v", "libx264", "-preset", s.preset, "-crf", std::to_string(s.crf), "-pix_fmt", "yuv420p"});
-  // Any track's rate and channels become the show's own, which AAC takes.
-  if (audio) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k", "-ar", "44100", "-ac", "2"});
-  // The index goes first, so that a browser plays the video as it downloads.
-  args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4", file});
+  const std::vector<std::string> codec = VideoCodec(s);
+  args.insert(args.end(), codec.begin(), codec.end());
+  // Any track's rate and channels become the show's own (Opus takes 48 kHz only).
+  if (audio) {
+    const std::vector<std::string> sound = SoundCodec(s.format);
+    args.insert(args.end(), sound.begin(), sound.end());
+    args.insert(args.end(), {"-ac", "2"});
+  }
+  const std::vector<std::string> container = ContainerArgs(s.format);
+  args.insert(args.end(), container.begin(), container.end());
+  args.push_back(file);
   return args;
 }
 

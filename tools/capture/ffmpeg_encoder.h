@@ -1,5 +1,5 @@
-// Encodes frames to an MP4 (H.264, with the soundtrack as AAC) by piping raw
-// RGBA frames into the ffmpeg command-line tool. The video is written under a
+// Encodes frames to a video (see VideoFormat, with the soundtrack) by piping
+// raw RGBA frames into the ffmpeg command-line tool. The video is written under a
 // temporary name beside the output and renamed only when ffmpeg succeeds.
 // A writer thread feeds ffmpeg, so the next frame is drawn while it encodes.
 #pragma once
@@ -13,10 +13,14 @@
 #include <thread>
 #include <vector>
 
+#include "video_format.h"
+
 class FfmpegEncoder {
  public:
   struct Settings {
-    std::string output;     // the final .mp4
+    std::string output;  // the final video
+    VideoFormat format = VideoFormat::MP4;
+    bool alpha = false;     // the frames' alpha (straight) goes into the video: not for MP4
     int width = 0;          // pixels
     int height = 0;         // pixels
     int fps = 0;            // frames a second
@@ -24,12 +28,12 @@ class FfmpegEncoder {
     double audioStart = 0;  // seconds into the soundtrack of the first frame
     double duration = 0;    // seconds of soundtrack to take
     bool bottomUp = false;  // rows come bottom row first, as GL reads them: ffmpeg flips them
-    std::string preset;     // x264's preset name
-    int crf = 0;            // x264's constant rate factor, 0..51
+    std::string preset;     // x264's preset name (MP4)
+    int crf = 0;            // x264's or VP9's constant rate factor, 0 (lossless) to 51 (MP4, WEBM)
     int videoWidth =
         0;  // the video's size in pixels, the frames scaled to it with lanczos; 0: the frames' size
     int videoHeight = 0;
-    bool pad = false;     // the frames fill the video's largest 4:3 area, on black bars
+    bool pad = false;  // the frames fill the video's largest 4:3 area, on black (transparent with alpha) bars
     std::string rawCopy;  // a file that gets every frame as ffmpeg does; empty: none
   };
 

@@ -1,4 +1,4 @@
-// zarv-capture: renders the show offline to an MP4, PNG frames or stills, or
+// zarv-capture: renders the show offline to a video, PNG frames or stills, or
 // benchmarks its frames. It runs the show's own code from the show folder,
 // where the show reads its files and writes zarv.log.
 #include <sys/stat.h>
