@@ -280,3 +280,38 @@ TEST_F(MeshGL, AGroupWithoutTrianglesStillSetsItsMaterial) {
   EXPECT_FLOAT_EQ(diffuse[1], 1.0f);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
+
+// A wall receding from the fog's start (left) to its end (right): its
+// coverage fades with the fog, its colour is left alone, and so is the state.
+TEST_F(MeshGL, FogCoverageFadesAlphaAlongTheEyeDistanceOnly) {
+  ScratchDir dir;
+  Mesh mesh = Load(
+      "g wall\n"
+      "v 0 0 -0.5\nv 800 0 -5.1\nv 0 600 -0.5\nv 800 600 -5.1\n"
+      "vn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\n"
+      "f 0 1 2\nf 1 3 2\n");
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, 800, 0, 600, 0, 10);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glEnable(GL_DEPTH_TEST);
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  mesh.groups[0].Render();
+  mesh.groups[0].RenderFogCoverage(0.5f, 5.1f);
+  const auto near = Pixel(2, 300), middle = Pixel(400, 300), far = Pixel(797, 300);
+  EXPECT_GE(near[3], 253);
+  EXPECT_NEAR(middle[3], 128, 3);
+  EXPECT_LE(far[3], 2);
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(far[c], 255) << "the colour is the group's own draw's";
+  GLboolean mask[4] = {};
+  glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+  EXPECT_TRUE(mask[0] && mask[1] && mask[2] && mask[3]);
+  GLint depthFunc = 0;
+  glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+  EXPECT_EQ(depthFunc, GL_LESS);
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}

@@ -162,7 +162,7 @@ OptionTable Table(CaptureOptions* o) {
   for (const Option& row : HelpAndVersion(&o->help, &o->version)) table.rows.push_back(row);
   table.after =
       std::string("Video formats, by the output's name:\n") + VIDEO_FORMATS +
-      "--preset is x264's, for .mp4 only; ProRes and FFV1 take no --quality or --crf.\n"
+      "Only .mp4 takes --preset (x264's); ProRes and FFV1 take no --quality or --crf.\n"
       "\n"
       "Frames before --from are run too (the show's state depends on them) but not drawn. At the end "
       "a summary of the schedule the show ran is printed: effects of each kind created and retired per 10 s, "
