@@ -13,12 +13,14 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <sstream>
 #include <vector>
 
 #include "demo/showmusic.h"
 #include "demo/timetable.h"
 #include "ffmpeg_encoder.h"
 #include "offline_show.h"
+#include "part_record.h"
 #include "paths.h"
 #include "platform/blending.h"
 #include "png/png_writer.h"
@@ -152,13 +154,26 @@ class CaptureRun {
       }
     }
     if (first >= end) return Fail(EXIT_USAGE, "no frame lies in the range asked for");
+    if (o.parts > 0) {
+      wholeFirst = first;
+      wholeEnd = end;
+      PartFrames(wholeFirst, wholeEnd, o.part, o.parts, &first, &end);
+      if (first >= end) {
+        return Fail(EXIT_USAGE, "part " + std::to_string(o.part) + " of " + std::to_string(o.parts) +
+                                    " has no frames: the range holds " +
+                                    std::to_string(wholeEnd - wholeFirst));
+      }
+      if (!video) targets = PngTargets(o, first, end);
+    }
     return CheckSamples(o);
   }
 
   // Starts ffmpeg on a reserved file, or makes the images' folder.
   int PrepareOutput() {
     if (!video) return PrepareImageOutput(o, &error) ? EXIT_DONE : Fail(EXIT_USAGE, error);
-    const FfmpegEncoder::Settings settings = VideoSettings(o, soundtrack, first, end);
+    FfmpegEncoder::Settings settings = VideoSettings(o, soundtrack, first, end);
+    // The join adds the sound once, over the whole.
+    if (o.parts > 0) settings.audio.clear();
     if (!encoder.Reserve(settings, &error)) return Fail(EXIT_USAGE, error);
     if (!encoder.Start(&error)) return Fail(EXIT_FAILED, error);
     return EXIT_DONE;
@@ -173,6 +188,7 @@ class CaptureRun {
     ProgressBar progress(end);
     platform::SetCoverageAlpha(o.alpha);
     show.Start();
+    renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     VideoFeed feed(&show.window, &encoder);
     feed.straightAlpha = o.alpha;
     std::vector<unsigned char> pixels;
@@ -214,6 +230,7 @@ class CaptureRun {
       failed = true;
     }
     if (failed) return Fail(EXIT_FAILED, error);
+    if (o.parts > 0 && !WriteRecord()) return Fail(EXIT_FAILED, error);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     tally.Print(stdout, o.fps);
     if (o.mode == CaptureOptions::Mode::STILLS) {
@@ -231,6 +248,33 @@ class CaptureRun {
   int Fail(int status, const std::string& message) {
     Complain(message);
     return status;
+  }
+
+  // What this part is a part of, beside it; false with error set when it
+  // cannot be written, and then the part is removed too.
+  bool WriteRecord() {
+    PartRecord record;
+    const FfmpegEncoder::Settings whole = VideoSettings(o, soundtrack, wholeFirst, wholeEnd);
+    record.part = o.part;
+    record.parts = o.parts;
+    record.first = first;
+    record.end = end;
+    struct stat info = {};
+    if (video && stat(o.output.c_str(), &info) == 0) record.bytes = info.st_size;
+    std::ostringstream capture;
+    capture << "version " << ZARV_VERSION << "\nshow-data " << HashFolder("data") << "\ntrack-seconds "
+            << showMusic.seconds << "\ntrack-hash " << HashFileStart(soundtrack) << "\ncredit "
+            << HashText(showMusic.credit) << "\nrange " << wholeFirst << " " << wholeEnd << "\nfps " << o.fps
+            << "\nsize " << o.videoWidth << "x" << o.videoHeight << " pad " << o.pad << " scale-only "
+            << o.scaleOnly << "\nmsaa " << o.msaa << "\nalpha " << o.alpha << "\nformat "
+            << (video ? ExtensionOf(o.output) : "png") << "\nencoder " << o.preset << " crf " << o.crf
+            << "\nrenderer " << renderer << "\nsound " << whole.audioStart << " " << whole.duration << "\n";
+    record.capture = capture.str();
+    record.track = soundtrack;
+    const std::string path = PartRecordPath(o.output, !video, o.part, o.parts);
+    if (WritePartRecord(path, record, &error)) return true;
+    if (video) std::remove(o.output.c_str());
+    return false;
   }
 
   // The frame as the PNG images show it: the picture, padded when asked.
@@ -259,8 +303,11 @@ class CaptureRun {
   const bool video;
   int frameWidth = 0;  // the images' pixels
   int frameHeight = 0;
-  long first = 0;                                    // the first frame written
-  long end = 0;                                      // one past the last frame drawn
+  long first = 0;       // the first frame written
+  long end = 0;         // one past the last frame drawn
+  long wholeFirst = 0;  // with --part: the whole capture's frames
+  long wholeEnd = 0;
+  std::string renderer;
   std::map<long, std::vector<std::string>> targets;  // PNG files by frame number
   FfmpegEncoder encoder;
   ScheduleTally tally;

@@ -63,6 +63,25 @@ bool ParseSize(const std::string& text, CaptureOptions* o, std::string* error) {
   return true;
 }
 
+// K/N with 1 <= K <= N <= MAX_PARTS.
+bool ParsePart(const std::string& text, CaptureOptions* o, std::string* error) {
+  const size_t slash = text.find('/');
+  const auto number = [](const std::string& part) {
+    const bool digits =
+        !part.empty() && part.size() <= 4 && part.find_first_not_of("0123456789") == std::string::npos;
+    return digits ? std::stoi(part) : 0;
+  };
+  const int k = slash != std::string::npos ? number(text.substr(0, slash)) : 0;
+  const int n = slash != std::string::npos ? number(text.substr(slash + 1)) : 0;
+  if (k < 1 || n < 1 || k > n || n > MAX_PARTS) {
+    *error = "--part needs K/N with 1 <= K <= N <= " + std::to_string(MAX_PARTS) + ", not \"" + text + "\"";
+    return false;
+  }
+  o->part = k;
+  o->parts = n;
+  return true;
+}
+
 // A row whose value is checked as kind says and taken by apply: for what no
 // builder holds, a list of times, a number chosen from a few or a flag that
 // sets the mode.
@@ -158,6 +177,22 @@ OptionTable Table(CaptureOptions* o) {
                              [o](const std::string&, std::string*) {
                                o->mode = CaptureOptions::Mode::BENCH;
                                return true;
+                             }));
+  table.rows.push_back(Custom(
+      "--part", "K/N",
+      "render only the K-th of N consecutive slices of the frames, to be joined with --join: a video without "
+      "sound, or PNG frames with their own numbers, and beside it a record (OUTPUT.zarv-part, or "
+      "part-K-of-N.zarv-part in the folder) of what it is a part of",
+      [o](const std::string& value, std::string* error) { return ParsePart(value, o, error); }));
+  table.rows.push_back(Integer("--jobs", "N", &o->jobs, 1, MAX_JOBS,
+                               "render in N processes at once, a part each, then join them; the parts "
+                               "stay in a temporary folder beside the output"));
+  table.rows.push_back(Taken(Option::Kind::TEXT, "--join", "OUTPUT",
+                             "as the first option, zarv-capture --join OUTPUT PART...: join the video parts "
+                             "in order, without encoding again, and add the track's sound",
+                             [](const std::string&, std::string* error) {
+                               *error = "--join comes first: zarv-capture --join OUTPUT PART...";
+                               return false;
                              }));
   for (const Option& row : HelpAndVersion(&o->help, &o->version)) table.rows.push_back(row);
   table.after =
@@ -272,6 +307,16 @@ bool Settle(CaptureOptions* o, bool outputGiven, std::string* error) {
     error->pop_back();
     return false;
   }
+  const bool still = o->mode == CaptureOptions::Mode::STILLS, bench = o->mode == CaptureOptions::Mode::BENCH;
+  if ((o->parts > 0 || o->jobs > 1) && (still || bench)) {
+    *error = std::string(o->parts > 0 ? "--part" : "--jobs") + " splits a range of frames: leave out " +
+             (still ? "--still" : "--bench");
+    return false;
+  }
+  if (o->parts > 0 && o->jobs > 1) {
+    *error = "--jobs makes its own parts: leave out --part";
+    return false;
+  }
   if (o->to >= 0.0 && o->to <= o->from) {
     *error = "--to must be after --from";
     return false;
@@ -290,6 +335,16 @@ const OptionParser& Described() {
 }  // namespace
 
 bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, std::string* error) {
+  if (argc > 1 && std::string(argv[1]) == "--join") {
+    o->mode = CaptureOptions::Mode::JOIN;
+    if (argc < 4) {
+      *error = "--join needs an output and at least one part: zarv-capture --join OUTPUT PART...";
+      return false;
+    }
+    o->output = argv[2];
+    o->joinParts.assign(argv + 3, argv + argc);
+    return true;
+  }
   OptionParser parser(Table(o));
   if (!parser.Parse(argc, argv, error)) return false;
   if (o->help || o->version) return true;

@@ -22,9 +22,11 @@ constexpr int VP9_BEST_CRF = 40;
 constexpr int MAX_CRF = 51;
 constexpr int MAX_VIDEO_SIDE = 4096;  // pixels
 constexpr int MAX_FPS = 240;
+constexpr int MAX_PARTS = 1000;
+constexpr int MAX_JOBS = 64;
 
 struct CaptureOptions {
-  enum class Mode { VIDEO, FRAMES, STILLS, BENCH };
+  enum class Mode { VIDEO, FRAMES, STILLS, BENCH, JOIN };
 
   Mode mode = Mode::VIDEO;
   // A video file (VIDEO, its format by its extension), a folder (FRAMES,
@@ -54,6 +56,13 @@ struct CaptureOptions {
   int msaa = 0;            // samples a pixel in the offscreen framebuffer; 0: one, no anti-aliasing
   std::string music;       // a track instead of the built-in soundtrack; empty: the soundtrack
   std::string credit;      // the closing credit, UTF-8; empty: the track's own
+  // One of several consecutive slices of the frames: part of parts (1 to
+  // parts); parts 0: the whole capture.
+  int part = 0;
+  int parts = 0;
+  // Processes rendering a part each, joined at the end; 1: this one alone.
+  int jobs = 1;
+  std::vector<std::string> joinParts;  // JOIN: the parts to join into output, in any order
   // Where data/ and murel.mp3 are; empty: the folder of the executable.
   std::string showDir;
   bool help = false;

@@ -124,36 +124,6 @@ std::vector<std::string> VideoCodec(const FfmpegEncoder::Settings& s) {
   return {};
 }
 
-std::vector<std::string> SoundCodec(VideoFormat format) {
-  switch (format) {
-    case VideoFormat::MP4:
-      return {"-c:a", "aac", "-b:a", "192k", "-ar", "44100"};
-    case VideoFormat::WEBM:
-      return {"-c:a", "libopus", "-b:a", "160k", "-ar", "48000"};
-    case VideoFormat::MOV:
-      return {"-c:a", "pcm_s16le", "-ar", "44100"};
-    case VideoFormat::MKV:
-      return {"-c:a", "flac", "-ar", "44100"};
-  }
-  return {};
-}
-
-// The muxer, with its index first where a browser plays the video as it
-// downloads.
-std::vector<std::string> ContainerArgs(VideoFormat format) {
-  switch (format) {
-    case VideoFormat::MP4:
-      return {"-movflags", "+faststart", "-f", "mp4"};
-    case VideoFormat::WEBM:
-      return {"-cues_to_front", "1", "-f", "webm"};
-    case VideoFormat::MOV:
-      return {"-f", "mov"};
-    case VideoFormat::MKV:
-      return {"-f", "matroska"};
-  }
-  return {};
-}
-
 // This process's environment with FFMPEG_MALLOC_TUNING added where the user
 // has not set those names; the strings live as long as the process.
 std::vector<char*> FfmpegEnvironment() {
@@ -210,11 +180,11 @@ std::vector<std::string> FfmpegEncoder::Command(const Settings& s, const std::st
   args.insert(args.end(), codec.begin(), codec.end());
   // Any track's rate and channels become the show's own (Opus takes 48 kHz only).
   if (audio) {
-    const std::vector<std::string> sound = SoundCodec(s.format);
+    const std::vector<std::string> sound = SoundArgs(s.format);
     args.insert(args.end(), sound.begin(), sound.end());
     args.insert(args.end(), {"-ac", "2"});
   }
-  const std::vector<std::string> container = ContainerArgs(s.format);
+  const std::vector<std::string> container = MuxerArgs(s.format);
   args.insert(args.end(), container.begin(), container.end());
   args.push_back(file);
   return args;

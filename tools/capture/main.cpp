@@ -15,6 +15,8 @@
 #include "demo/showmusic.h"
 #include "demo/timetable.h"
 #include "frame_bench.h"
+#include "jobs.h"
+#include "join.h"
 #include "paths.h"
 #include "platform/interrupt.h"
 
@@ -51,6 +53,10 @@ int main(int argc, char** argv) {
     std::printf("zarv-capture %s\n", ZARV_VERSION);
     return EXIT_DONE;
   }
+  if (options.mode == CaptureOptions::Mode::JOIN) {
+    platform::CatchInterrupts(platform::SecondInterrupt::ASKS_AGAIN);
+    return RunJoin(options.output, options.joinParts);
+  }
 
   const std::string showDir = Absolute(options.showDir.empty() ? ExecutableFolder() : options.showDir);
   struct stat info = {};
@@ -67,6 +73,7 @@ int main(int argc, char** argv) {
   if (!CheckAgainstTimetable(options, timetable, &error)) return Usage(error);
   options.output = Absolute(options.output);
   while (options.output.size() > 1 && options.output.back() == '/') options.output.pop_back();
+  if (options.jobs > 1) return RunJobs(options, argc, argv);
   if (chdir(showDir.c_str()) != 0) return Refuse("cannot enter " + showDir + ": " + std::strerror(errno));
 
   // Every signal is left to the run, which cleans up, so that a second

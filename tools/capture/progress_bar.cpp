@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -14,15 +15,31 @@ constexpr std::chrono::milliseconds REDRAW_EVERY{250};
 
 }  // namespace
 
+namespace {
+
+int ReportFd() {
+  const char* fd = std::getenv(ProgressBar::REPORT_FD_VARIABLE);
+  return fd != nullptr ? std::atoi(fd) : -1;
+}
+
+}  // namespace
+
 ProgressBar::ProgressBar(long totalFrames)
-    : shown(isatty(STDERR_FILENO) != 0), total(std::max(totalFrames, 1L)), start(Clock::now()) {}
+    : shown(isatty(STDERR_FILENO) != 0 && ReportFd() < 0),
+      reportFd(ReportFd()),
+      total(std::max(totalFrames, 1L)),
+      start(Clock::now()) {}
 
 void ProgressBar::Update(long done) {
-  if (!shown) return;
+  if (!shown && reportFd < 0) return;
   const Clock::time_point now = Clock::now();
   if (drawn && now - lastDrawn < REDRAW_EVERY && done < total) return;
   lastDrawn = now;
   drawn = true;
+  if (reportFd >= 0) {
+    dprintf(reportFd, "%ld %ld\n", done, total);
+    return;
+  }
   const double seconds = std::chrono::duration<double>(now - start).count();
   const double rate = seconds > 0.0 ? done / seconds : 0.0;
   const long left = rate > 0.0 ? static_cast<long>((total - done) / rate + 0.5) : 0;
@@ -35,7 +52,7 @@ void ProgressBar::Update(long done) {
 }
 
 void ProgressBar::Finish() {
-  if (!shown || !drawn) return;
+  if (!shown || !drawn) return;  // a report needs no clearing
   std::fprintf(stderr, "\r\033[K");
   std::fflush(stderr);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum class VideoFormat {
   MP4,   // H.264 and AAC, for players and the web
@@ -37,3 +38,8 @@ inline const char* const VIDEO_FORMATS =
     "  NAME.mov   ProRes 422 HQ with PCM sound; with --alpha, ProRes 4444 with alpha\n"
     "  NAME.mkv   FFV1 (lossless) with FLAC sound; with --alpha, FFV1 with alpha\n"
     "  FOLDER     PNG frames (no extension, or ending in /); with --alpha, RGBA\n";
+
+// ffmpeg's arguments for the format's sound codec (rate included, channels
+// not) and for its muxer, the output's name to follow.
+std::vector<std::string> SoundArgs(VideoFormat format);
+std::vector<std::string> MuxerArgs(VideoFormat format);

@@ -1,0 +1,158 @@
+// A capture split into parts (--part, --jobs, GNU parallel) and joined
+// (--join) against the same capture in one process: the same frames and
+// lengths, and the join's refusals of parts that do not belong together.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/command.h"
+#include "support/scratch_dir.h"
+#include "support/show_files.h"
+#include "support/track_file.h"
+
+namespace {
+
+const std::string CAPTURE = std::string(ZARV_SHOW_DIR) + "/zarv-capture";
+
+class CaptureParts : public ::testing::Test {
+ protected:
+  void SetUp() override { LinkShowFiles(); }
+  CommandRun Capture(const std::string& args) {
+    return RunCommand("'" + CAPTURE + "' --show-dir '" + dir.path + "' " + args);
+  }
+  static CommandRun Join(const std::string& args) { return RunCommand("'" + CAPTURE + "' --join " + args); }
+  ScratchDir dir;
+};
+
+// Each decoded frame's hash, a line each.
+std::string FrameHashes(const std::string& input) {
+  return RunCommand("ffmpeg -v error " + input +
+                    " -map 0:v -pix_fmt rgb24 -f framemd5 - | grep -v '^#' | "
+                    "sed 's/.*, //'")
+      .out;
+}
+
+// "frames duration" of each stream, video first.
+std::string Lengths(const std::string& video) {
+  return RunCommand(
+             "ffprobe -v error -count_frames -show_entries stream=nb_read_frames,duration -of csv=p=0 " +
+             video)
+      .out;
+}
+
+double Ssim(const std::string& video, const std::string& reference) {
+  const CommandRun run = RunCommand("ffmpeg -v info -i " + video + " -i " + reference +
+                                    " -lavfi ssim -f null - 2>&1 | grep -o 'All:[0-9.]*' | cut -c5-");
+  return std::atof(run.out.c_str());
+}
+
+bool Exists(const std::string& path) {
+  struct stat info = {};
+  return stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+TEST_F(CaptureParts, ThreePartsJoinedAreTheCaptureInOneProcess) {
+  const std::string range = "--from 20 --to 22 ";
+  ASSERT_EQ(Capture(range + "--crf 0 --output one-lossless.mp4").status, 0);
+  ASSERT_EQ(Capture(range + "--crf 0 --jobs 3 --output joined-lossless.mp4").status, 0);
+  EXPECT_EQ(Lengths("joined-lossless.mp4"), Lengths("one-lossless.mp4"));
+  EXPECT_EQ(Lengths("one-lossless.mp4"), "2.000000,120\n2.000000,87\n");
+  const std::string lossless = FrameHashes("-i one-lossless.mp4");
+  EXPECT_EQ(std::count(lossless.begin(), lossless.end(), '\n'), 120);
+  EXPECT_EQ(FrameHashes("-i joined-lossless.mp4"), lossless);
+
+  // At the default settings each part's encoder starts afresh.
+  ASSERT_EQ(Capture(range + "--output one.mp4").status, 0);
+  ASSERT_EQ(Capture(range + "--jobs 3 --output joined.mp4").status, 0);
+  const double one = Ssim("one.mp4", "one-lossless.mp4"), joined = Ssim("joined.mp4", "one-lossless.mp4");
+  EXPECT_GE(one, 0.985);
+  EXPECT_GE(joined, 0.985);
+  EXPECT_NEAR(joined, one, 0.002);
+
+  // PNG frames keep their numbers: the parts fill one folder as one run does.
+  ASSERT_EQ(Capture("--fps 10 " + range + "--output frames-one").status, 0);
+  for (const char* part : {"1/3", "2/3", "3/3"})
+    ASSERT_EQ(Capture("--fps 10 " + range + "--part " + part + " --output frames-parts").status, 0);
+  for (int n = 200; n < 220; ++n) {
+    const std::string name = "/frame-000" + std::to_string(n) + ".png";
+    EXPECT_EQ(ReadFile("frames-parts" + name), ReadFile("frames-one" + name)) << name;
+  }
+  EXPECT_TRUE(Exists("frames-parts/part-2-of-3.zarv-part"));
+  EXPECT_FALSE(Exists("frames-parts/frame-000220.png"));
+}
+
+// The README's recipe: GNU parallel runs the parts of a user's track, a
+// job each, then the join.
+TEST_F(CaptureParts, GnuParallelRunsTheFourPartsOfATrack) {
+  Groove groove;
+  groove.seconds = 30.0;
+  ASSERT_TRUE(WriteTrack("track.flac", GrooveSamples(groove), groove.rate, 2, FLAC_16));
+  const std::string shape = "--music track.flac --size 1920x1080 --pad --fps 10 --from 10 --to 12 --crf 0 ";
+  ASSERT_EQ(Capture(shape + "--output one.mp4").status, 0);
+  const CommandRun parallel = RunCommand("parallel --will-cite '" + CAPTURE + "' --show-dir '" + dir.path +
+                                         "' " + shape + "--part {}/4 --output part{}.mp4 ::: 1 2 3 4");
+  ASSERT_EQ(parallel.status, 0) << parallel.err;
+  const CommandRun join = Join("track.mp4 part1.mp4 part2.mp4 part3.mp4 part4.mp4");
+  ASSERT_EQ(join.status, 0) << join.err;
+  EXPECT_EQ(Lengths("track.mp4"), Lengths("one.mp4"));
+  EXPECT_EQ(FrameHashes("-i track.mp4"), FrameHashes("-i one.mp4"));
+}
+
+// Parts that do not make one whole are refused, naming the one at fault,
+// and nothing is written.
+TEST_F(CaptureParts, TheJoinRefusesPartsThatDoNotBelongTogether) {
+  Groove groove;
+  groove.seconds = 30.0;
+  ASSERT_TRUE(WriteTrack("track.flac", GrooveSamples(groove), groove.rate, 2, FLAC_16));
+  const std::string range = "--fps 10 --from 20 --to 21 ";
+  for (const char* part : {"1", "2"})
+    ASSERT_EQ(Capture(range + "--part " + std::string(part) + "/2 --output p" + part + ".mp4").status, 0);
+  ASSERT_EQ(Capture(range + "--music track.flac --part 2/2 --output track2.mp4").status, 0);
+  ASSERT_EQ(Capture("--fps 12 --from 20 --to 21 --part 2/2 --output fps2.mp4").status, 0);
+  ASSERT_EQ(RunCommand("cp p2.mp4 cut2.mp4 && cp p2.mp4.zarv-part cut2.mp4.zarv-part && "
+                       "truncate -s -100 cut2.mp4")
+                .status,
+            0);
+  const struct {
+    std::string parts;
+    std::string message;
+  } cases[] = {
+      {"out.mp4 p1.mp4", "part 2 of 2 is missing"},
+      {"out.mp4 p1.mp4 track2.mp4", "track2.mp4 is a part of another capture"},
+      {"out.mp4 p1.mp4 fps2.mp4", "fps2.mp4 is a part of another capture"},
+      {"out.mp4 p1.mp4 p1.mp4", "p1.mp4 is part 1 again"},
+      {"out.mp4 p1.mp4 cut2.mp4", "cut2.mp4 is truncated or was changed"},
+      {"out.mp4 p1.mp4 one.png", "one.png: it has no record"},
+      {"out.mkv p1.mp4 p2.mp4", "the output must end in .mp4"},
+  };
+  for (const auto& c : cases) {
+    const CommandRun run = Join(c.parts);
+    EXPECT_EQ(run.status, 2) << c.parts;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.parts << "\ngave: " << run.err;
+    EXPECT_FALSE(Exists("out.mp4") || Exists("out.mkv")) << c.parts;
+  }
+  ASSERT_EQ(Join("out.mp4 p2.mp4 p1.mp4").status, 0);
+  EXPECT_EQ(Lengths("out.mp4"), "1.000000,10\n1.000000,44\n");
+}
+
+// Interrupted, --jobs stops its parts and leaves nothing beside the output.
+TEST_F(CaptureParts, AnInterruptedJobsRunLeavesNothing) {
+  ChildProcess run({CAPTURE, "--show-dir", dir.path, "--from", "20", "--to", "80", "--jobs", "2", "--output",
+                    dir.path + "/video.mp4"},
+                   dir.path, "");
+  for (int i = 0; i < 100 && RunCommand("ls -A | grep -c zarv-capture-jobs").out != "1\n"; ++i)
+    usleep(100000);
+  usleep(500000);
+  kill(run.pid, SIGTERM);
+  EXPECT_EQ(run.Wait(30), 130) << ReadFile("stderr.txt");
+  EXPECT_EQ(RunCommand("ls -A | grep -E 'video|zarv-capture-jobs|part'").out, "");
+}
