@@ -167,6 +167,8 @@ void GlfwWindow::ChooseDrawnSize() {
   const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   if (renderer == nullptr) renderer = "an unnamed renderer";
   const bool software = SoftwareRenderer(renderer);
+  const char* vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
+  Log::Msg("Renderer: %s %s, through the window system", vendor != nullptr ? vendor : "unnamed", renderer);
   drawsScreen = resolution == Resolution::SCREEN || (resolution == Resolution::AUTO && !software);
   const std::string why =
       resolution != Resolution::AUTO ? "asked for with --resolution"

@@ -1,5 +1,5 @@
-// EGL surfaceless needs no window system at all: the context renders into
-// renderbuffers of our own, read back with glReadPixels.
+// An EGL context without a surface needs no window system at all: it
+// renders into renderbuffers of our own, read back with glReadPixels.
 #include "platform/offscreen_window.h"
 
 #include <EGL/egl.h>
@@ -15,15 +15,10 @@ namespace platform {
 OffscreenWindow::~OffscreenWindow() { Close(); }
 
 bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
-  auto getPlatformDisplay =
-      reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-  EGLDisplay dpy = getPlatformDisplay != nullptr
-                       ? getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr)
-                       : EGL_NO_DISPLAY;
-  if (dpy == EGL_NO_DISPLAY || !eglInitialize(dpy, nullptr, nullptr)) {
-    error = "no EGL surfaceless display (is Mesa's libegl-mesa0 installed?)";
-    return false;
-  }
+  EglDisplay chosen;
+  if (!OpenEglDisplay(renderer, &chosen, &error, &noHardware)) return false;
+  EGLDisplay dpy = chosen.display;
+  wayIn = chosen.wayIn;
   if (!eglBindAPI(EGL_OPENGL_API)) {
     error = "EGL offers no desktop OpenGL";
     eglTerminate(dpy);
@@ -76,6 +71,14 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
   opened = true;
   closeRequested = false;
   return true;
+}
+
+std::string OffscreenWindow::RendererLine() const {
+  const auto text = [](GLenum name) {
+    const char* value = reinterpret_cast<const char*>(glGetString(name));
+    return std::string(value != nullptr ? value : "unnamed");
+  };
+  return "Renderer: " + text(GL_VENDOR) + " " + text(GL_RENDERER) + ", through " + wayIn;
 }
 
 void OffscreenWindow::Close() {

@@ -1,7 +1,7 @@
-// The offscreen backend: a Mesa EGL surfaceless OpenGL context (no X server)
-// drawing into a framebuffer object of the show's size or of a picture size
-// set before it opens, with a clock that moves only when set. The capture
-// tool and the rendering tests run on it.
+// The offscreen backend: an EGL OpenGL context with no window system (Mesa's
+// surfaceless platform, or an EGL device: see Renderer) drawing into a framebuffer object of the show's size
+// or of a picture size set before it opens, with a clock that moves only when set. The capture tool and the
+// rendering tests run on it.
 #pragma once
 
 #include <functional>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/egl_display.h"
 #include "platform/framebuffer.h"
 #include "platform/platform.h"
 
@@ -68,8 +69,17 @@ class OffscreenWindow : public Backend {
   void RequestClose() { closeRequested = true; }
   void SetMousePos(int x, int y) { mouseX = x, mouseY = y; }
 
+  // "Renderer: VENDOR RENDERER, through WAY IN": which GL draws, and how
+  // it was reached; the window must be open.
+  std::string RendererLine() const;
+  // After a failed Open with Renderer::HARDWARE: true when the machine has
+  // no hardware device, rather than EGL or the GL failing.
+  bool NoHardware() const { return noHardware; }
+
   std::string title;
   int swaps = 0;
+  // Which EGL display Open makes its context on.
+  Renderer renderer = Renderer::SOFTWARE;
   // Samples a pixel of the framebuffer Open makes: 0 for one (no
   // anti-aliasing), else at most MaxSamples().
   int samples = 0;
@@ -81,6 +91,9 @@ class OffscreenWindow : public Backend {
   std::function<void()> onSwap;
 
  private:
+  std::string wayIn;
+  bool noHardware = false;
+
   // Gives the show its framebuffer back after a read or a resolve.
   void BindForDrawing() const;
   // Copies pictures[slot] out as tightly packed RGBA rows, bottom row first.

@@ -90,21 +90,38 @@ TEST_F(CaptureParts, ThreePartsJoinedAreTheCaptureInOneProcess) {
   EXPECT_FALSE(Exists("frames-parts/frame-000220.png"));
 }
 
-// The README's recipe: GNU parallel runs the parts of a user's track, a
-// job each, then the join.
+// The README's recipe: GNU parallel runs the four parts of a user's track,
+// a job each, then the join, as one process would have drawn it.
 TEST_F(CaptureParts, GnuParallelRunsTheFourPartsOfATrack) {
   Groove groove;
   groove.seconds = 30.0;
   ASSERT_TRUE(WriteTrack("track.flac", GrooveSamples(groove), groove.rate, 2, FLAC_16));
-  const std::string shape = "--music track.flac --size 1920x1080 --pad --fps 10 --from 10 --to 12 --crf 0 ";
-  ASSERT_EQ(Capture(shape + "--output one.mp4").status, 0);
-  const CommandRun parallel = RunCommand("parallel --will-cite '" + CAPTURE + "' --show-dir '" + dir.path +
-                                         "' " + shape + "--part {}/4 --output part{}.mp4 ::: 1 2 3 4");
-  ASSERT_EQ(parallel.status, 0) << parallel.err;
-  const CommandRun join = Join("track.mp4 part1.mp4 part2.mp4 part3.mp4 part4.mp4");
-  ASSERT_EQ(join.status, 0) << join.err;
-  EXPECT_EQ(Lengths("track.mp4"), Lengths("one.mp4"));
-  EXPECT_EQ(FrameHashes("-i track.mp4"), FrameHashes("-i one.mp4"));
+  const std::string shape = "--music track.flac --size 1920x1080 --pad --fps 10 --from 10 --to 12 ";
+  const auto inParts = [&](const std::string& settings, const std::string& name) {
+    const CommandRun parallel =
+        RunCommand("parallel --will-cite '" + CAPTURE + "' --show-dir '" + dir.path + "' " + shape +
+                   settings + " --part {}/4 --output " + name + " ::: 1 2 3 4");
+    EXPECT_EQ(parallel.status, 0) << parallel.err;
+  };
+  for (const std::string settings : {"--crf 0", ""}) {
+    const std::string suffix = settings.empty() ? "" : "-lossless";
+    ASSERT_EQ(Capture(shape + settings + " --output one" + suffix + ".mp4").status, 0);
+    inParts(settings, "part{}" + suffix + ".mp4");
+    const CommandRun join = Join("track" + suffix + ".mp4 part1" + suffix + ".mp4 part2" + suffix +
+                                 ".mp4 part3" + suffix + ".mp4 part4" + suffix + ".mp4");
+    ASSERT_EQ(join.status, 0) << join.err;
+    EXPECT_EQ(Lengths("track" + suffix + ".mp4"), Lengths("one" + suffix + ".mp4"));
+  }
+  EXPECT_EQ(FrameHashes("-i track-lossless.mp4"), FrameHashes("-i one-lossless.mp4"));
+  const double one = Ssim("one.mp4", "one-lossless.mp4"), joined = Ssim("track.mp4", "one-lossless.mp4");
+  EXPECT_GE(joined, 0.985);
+  EXPECT_NEAR(joined, one, 0.002);
+  ASSERT_EQ(Capture(shape + "--output frames-one").status, 0);
+  inParts("", "frames-parts");
+  for (int n = 100; n < 120; ++n) {
+    const std::string name = "/frame-000" + std::to_string(n) + ".png";
+    EXPECT_EQ(ReadFile("frames-parts" + name), ReadFile("frames-one" + name)) << name;
+  }
 }
 
 // Parts that do not make one whole are refused, naming the one at fault,

@@ -714,3 +714,30 @@ TEST_F(CaptureTool, VideoFormatsFollowTheOutputsNameAndCarryAlpha) {
   EXPECT_EQ(std::count(mkv.begin(), mkv.end(), '\n'), 10);
   EXPECT_EQ(mkv, hashes("-start_number 200 -i frames/frame-%06d.png"));
 }
+
+// Both ways into EGL: auto takes Mesa's software device here, software the
+// surfaceless platform; the same llvmpipe draws the same frames either way.
+TEST_F(CaptureTool, EachRendererIsNamedAndSoftwareDrawsAlikeEitherWay) {
+  const struct {
+    const char* renderer;
+    const char* wayIn;
+  } ways[] = {{"software", "through Mesa's surfaceless platform"},
+              {"auto", "through the EGL device platform (Mesa's software device)"}};
+  for (const auto& way : ways) {
+    const CommandRun run =
+        Capture(Show() + "--renderer " + way.renderer + " --still 30 --output " + way.renderer + ".png");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\nRenderer: Mesa"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("llvmpipe"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(way.wayIn), std::string::npos) << run.out;
+    EXPECT_NE(ReadFile("zarv.log").find(way.wayIn), std::string::npos) << ReadFile("zarv.log");
+  }
+  EXPECT_EQ(ReadFile("auto.png"), ReadFile("software.png"));
+  const CommandRun hardware = Capture(Show() + "--renderer hardware --still 30 --output hardware.png");
+  EXPECT_EQ(hardware.status, 2);
+  EXPECT_EQ(hardware.err.rfind("zarv-capture: --renderer hardware: no EGL device could be opened: of ", 0),
+            0u)
+      << hardware.err;
+  EXPECT_NE(hardware.err.find(" 0 hardware, "), std::string::npos) << hardware.err;
+  EXPECT_FALSE(Exists("hardware.png"));
+}

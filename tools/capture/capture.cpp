@@ -19,6 +19,7 @@
 #include "demo/showmusic.h"
 #include "demo/timetable.h"
 #include "ffmpeg_encoder.h"
+#include "foundation/debug.h"
 #include "offline_show.h"
 #include "part_record.h"
 #include "paths.h"
@@ -165,7 +166,7 @@ class CaptureRun {
       }
       if (!video) targets = PngTargets(o, first, end);
     }
-    return CheckSamples(o);
+    return CheckGl(o);
   }
 
   // Starts ffmpeg on a reserved file, or makes the images' folder.
@@ -188,7 +189,8 @@ class CaptureRun {
     ProgressBar progress(end);
     platform::SetCoverageAlpha(o.alpha);
     show.Start();
-    renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    renderer = show.window.RendererLine();
+    Log::Msg("%s", renderer.c_str());
     VideoFeed feed(&show.window, &encoder);
     feed.straightAlpha = o.alpha;
     std::vector<unsigned char> pixels;
@@ -233,6 +235,7 @@ class CaptureRun {
     if (o.parts > 0 && !WriteRecord()) return Fail(EXIT_FAILED, error);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     tally.Print(stdout, o.fps);
+    std::printf("%s\n", renderer.c_str());
     if (o.mode == CaptureOptions::Mode::STILLS) {
       std::printf("Wrote %zu still%s to %s in %.1f s\n", o.stills.size(), o.stills.size() == 1 ? "" : "s",
                   o.output.c_str(), seconds);
@@ -262,6 +265,7 @@ class CaptureRun {
     struct stat info = {};
     if (video && stat(o.output.c_str(), &info) == 0) record.bytes = info.st_size;
     std::ostringstream capture;
+    capture.precision(12);  // the sound's start and length to well within a sample
     capture << "version " << ZARV_VERSION << "\nshow-data " << HashFolder("data") << "\ntrack-seconds "
             << showMusic.seconds << "\ntrack-hash " << HashFileStart(soundtrack) << "\ncredit "
             << HashText(showMusic.credit) << "\nrange " << wholeFirst << " " << wholeEnd << "\nfps " << o.fps
@@ -343,12 +347,14 @@ void VideoFeed::TakeOldest() {
   written += failed ? 0 : 1;
 }
 
-int CheckSamples(const CaptureOptions& o) {
-  if (o.msaa == 0) return EXIT_DONE;
+int CheckGl(const CaptureOptions& o) {
   platform::OffscreenWindow probe;
+  ShapeWindow(o, &probe);
+  probe.drawnWidth = probe.drawnHeight = 0;
+  probe.samples = 0;
   if (!probe.Open(1, 1, 16, 0, false)) {
-    Complain(probe.Error());
-    return EXIT_FAILED;
+    Complain((probe.NoHardware() ? "--renderer hardware: " : "") + std::string(probe.Error()));
+    return probe.NoHardware() ? EXIT_USAGE : EXIT_FAILED;
   }
   const int most = probe.MaxSamples();
   const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
@@ -386,6 +392,9 @@ FfmpegEncoder::Settings VideoSettings(const CaptureOptions& o, const std::string
 
 void ShapeWindow(const CaptureOptions& o, platform::OffscreenWindow* window) {
   window->samples = o.msaa;
+  window->renderer = o.renderer == "hardware"   ? platform::Renderer::HARDWARE
+                     : o.renderer == "software" ? platform::Renderer::SOFTWARE
+                                                : platform::Renderer::AUTO;
   PictureSize(o, &window->drawnWidth, &window->drawnHeight);
 }
 

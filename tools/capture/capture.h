@@ -32,7 +32,7 @@ long LastShowFrame(int fps);
 FfmpegEncoder::Settings VideoSettings(const CaptureOptions& options, const std::string& soundtrack,
                                       long first, long end);
 
-// Sets the offscreen window's samples and drawn size as the options ask.
+// Sets the offscreen window's renderer, samples and drawn size as the options ask.
 void ShapeWindow(const CaptureOptions& options, platform::OffscreenWindow* window);
 
 // A video's frames on their way from the GL to ffmpeg: each drawn frame is
@@ -64,10 +64,11 @@ class VideoFeed {
   bool failed = false;
 };
 
-// Whether the GL can give the --msaa the options ask for, asked of a
-// throwaway offscreen context before anything is drawn or written. EXIT_DONE,
-// or the exit status after a message saying the most it can give.
-int CheckSamples(const CaptureOptions& options);
+// Whether the renderer the options ask for is there and can give their
+// --msaa, asked of a throwaway offscreen context before anything is drawn
+// or written. EXIT_DONE, or the exit status after a message saying what
+// was found.
+int CheckGl(const CaptureOptions& options);
 
 // Runs the capture the options ask for, with the working directory already
 // the show's; output paths must be absolute. soundtrack: the music file's

@@ -157,6 +157,11 @@ OptionTable Table(CaptureOptions* o) {
   table.rows.push_back(Flag("--scale-only", &o->scaleOnly,
                             "draw the show's own 800 x 600 pixels and let ffmpeg scale the video up to "
                             "--size with lanczos: faster, softer"));
+  table.rows.push_back(Choice("--renderer", "WHICH", &o->renderer, {"auto", "hardware", "software"},
+                              "what draws the frames: auto a graphics card's EGL device when there is one, "
+                              "else Mesa's software device; hardware the card or nothing (exit 2); "
+                              "software llvmpipe through Mesa's surfaceless platform, the reference frames. "
+                              "The summary and zarv.log name the renderer taken"));
   Option msaa = Taken(Option::Kind::CHOICE, "--msaa", "N",
                       "anti-alias with N samples a pixel; off by default, so that each frame is exactly "
                       "what the live show draws",

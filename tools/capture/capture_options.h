@@ -51,11 +51,12 @@ struct CaptureOptions {
   // that size (see PictureSize) unless scaleOnly.
   int videoWidth = 0;
   int videoHeight = 0;
-  bool pad = false;        // the picture keeps 4:3 on black bars in a frame of another shape
-  bool scaleOnly = false;  // the show's own pixels drawn and scaled up by ffmpeg, which is faster
-  int msaa = 0;            // samples a pixel in the offscreen framebuffer; 0: one, no anti-aliasing
-  std::string music;       // a track instead of the built-in soundtrack; empty: the soundtrack
-  std::string credit;      // the closing credit, UTF-8; empty: the track's own
+  bool pad = false;               // the picture keeps 4:3 on black bars in a frame of another shape
+  bool scaleOnly = false;         // the show's own pixels drawn and scaled up by ffmpeg, which is faster
+  std::string renderer = "auto";  // "auto", "hardware" or "software": see platform::Renderer
+  int msaa = 0;                   // samples a pixel in the offscreen framebuffer; 0: one, no anti-aliasing
+  std::string music;              // a track instead of the built-in soundtrack; empty: the soundtrack
+  std::string credit;             // the closing credit, UTF-8; empty: the track's own
   // One of several consecutive slices of the frames: part of parts (1 to
   // parts); parts 0: the whole capture.
   int part = 0;

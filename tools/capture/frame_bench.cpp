@@ -240,8 +240,8 @@ int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack) 
   // holds, up to their usual counts.
   const long rangeFrames = std::max(end - first, 1L);
 
-  const int samples = CheckSamples(options);
-  if (samples != EXIT_DONE) return samples;
+  const int gl = CheckGl(options);
+  if (gl != EXIT_DONE) return gl;
   OfflineShow show(fps);
   ShapeWindow(options, &show.window);
   CaptureCase capture(options, soundtrack, options.rangeGiven ? first : FirstFrameAt(CAPTURE_FROM, fps),
