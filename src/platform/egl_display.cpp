@@ -45,7 +45,7 @@ bool OpenEglDisplay(Renderer renderer, EglDisplay* opened, std::string* error, b
       *error = "no EGL surfaceless display (is Mesa's libegl-mesa0 installed?)";
       return false;
     }
-    *opened = {display, "Mesa's surfaceless platform"};
+    *opened = {display, "Mesa's surfaceless platform", ""};
     return true;
   }
   auto queryDevices = reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
@@ -73,7 +73,7 @@ bool OpenEglDisplay(Renderer renderer, EglDisplay* opened, std::string* error, b
     std::string wayIn = "the EGL device platform (";
     wayIn += isSoftware ? "Mesa's software device"
                         : std::string("device ") + (node != nullptr ? node : "without a render node");
-    *opened = {display, wayIn + ")"};
+    *opened = {display, wayIn + ")", node != nullptr && !isSoftware ? node : ""};
     return true;
   }
   *noHardware = renderer == Renderer::HARDWARE && hardware.empty();

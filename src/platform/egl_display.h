@@ -17,6 +17,7 @@ enum class Renderer {
 struct EglDisplay {
   void* display = nullptr;  // an initialised EGLDisplay
   std::string wayIn;        // "the EGL device platform (...)" or "Mesa's surfaceless platform"
+  std::string renderNode;   // the device's render node; empty when it has none, or it is not a device
 };
 
 // Opens the display renderer asks for. False with *error set when there is

@@ -19,6 +19,7 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
   if (!OpenEglDisplay(renderer, &chosen, &error, &noHardware)) return false;
   EGLDisplay dpy = chosen.display;
   wayIn = chosen.wayIn;
+  renderNode = chosen.renderNode;
   if (!eglBindAPI(EGL_OPENGL_API)) {
     error = "EGL offers no desktop OpenGL";
     eglTerminate(dpy);

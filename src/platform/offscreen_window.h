@@ -75,6 +75,8 @@ class OffscreenWindow : public Backend {
   // After a failed Open with Renderer::HARDWARE: true when the machine has
   // no hardware device, rather than EGL or the GL failing.
   bool NoHardware() const { return noHardware; }
+  // The render node of the graphics card that draws; empty for software.
+  const std::string& RenderNode() const { return renderNode; }
 
   std::string title;
   int swaps = 0;
@@ -92,6 +94,7 @@ class OffscreenWindow : public Backend {
 
  private:
   std::string wayIn;
+  std::string renderNode;
   bool noHardware = false;
 
   // Gives the show its framebuffer back after a read or a resolve.

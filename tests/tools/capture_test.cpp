@@ -282,6 +282,8 @@ TEST_F(CaptureTool, BadOptionsExitWithStatusTwoAndSayWhy) {
       {"--preset slow --output x.webm", "--preset is x264's: it shapes an .mp4 video only"},
       {"--alpha --size 1440x1080 --scale-only --output x.webm", "does not keep the show's alpha"},
       {"--alpha --bench", "leave out --alpha"},
+      {"--encoder x264 --output x.webm", "--encoder chooses the H.264 encoder of an .mp4 video"},
+      {"--encoder vaapi --preset slow", "--preset is x264's: leave it out with --encoder vaapi"},
       {"--output ''", "--output needs a value, not \"\""},
       {"--still 3 --from 2", "--still renders single frames"},
       {"--still 3 --still 4 --output one.png", "names one image, but 2 stills"},
@@ -740,4 +742,21 @@ TEST_F(CaptureTool, EachRendererIsNamedAndSoftwareDrawsAlikeEitherWay) {
       << hardware.err;
   EXPECT_NE(hardware.err.find(" 0 hardware, "), std::string::npos) << hardware.err;
   EXPECT_FALSE(Exists("hardware.png"));
+}
+
+// A card's encoder is tried on one frame first: without the card, the
+// capture ends at once, naming what is missing.
+TEST_F(CaptureTool, AGraphicsCardsEncoderThatIsNotThereIsRefusedBeforeAnythingIsWritten) {
+  const CommandRun nvenc = Capture(Show() + "--encoder nvenc --to 1 --output nvenc.mp4");
+  EXPECT_EQ(nvenc.status, 2);
+  EXPECT_EQ(nvenc.err.rfind("zarv-capture: --encoder nvenc: there is no NVIDIA encoder here (", 0), 0u)
+      << nvenc.err;
+  if (!Exists("/dev/dri")) {
+    const CommandRun vaapi = Capture(Show() + "--encoder vaapi --to 1 --output vaapi.mp4");
+    EXPECT_EQ(vaapi.status, 2);
+    EXPECT_EQ(
+        vaapi.err,
+        "zarv-capture: --encoder vaapi: there is no graphics card's render node in /dev/dri for VA-API\n");
+  }
+  for (const std::string& name : Listing(".")) EXPECT_EQ(name.find("mp4"), std::string::npos) << name;
 }

@@ -20,6 +20,7 @@
 #include "demo/timetable.h"
 #include "ffmpeg_encoder.h"
 #include "foundation/debug.h"
+#include "h264_encoder.h"
 #include "offline_show.h"
 #include "part_record.h"
 #include "paths.h"
@@ -166,13 +167,19 @@ class CaptureRun {
       }
       if (!video) targets = PngTargets(o, first, end);
     }
-    return CheckGl(o);
+    GlFound gl;
+    const int status = CheckGl(o, &gl);
+    if (status != EXIT_DONE || !video || o.format != VideoFormat::MP4) return status;
+    return ChooseH264Encoder(o.encoder, o.renderer == "hardware", gl.vendor, gl.renderNode, &h264, &error)
+               ? EXIT_DONE
+               : Fail(EXIT_USAGE, error);
   }
 
   // Starts ffmpeg on a reserved file, or makes the images' folder.
   int PrepareOutput() {
     if (!video) return PrepareImageOutput(o, &error) ? EXIT_DONE : Fail(EXIT_USAGE, error);
     FfmpegEncoder::Settings settings = VideoSettings(o, soundtrack, first, end);
+    settings.h264 = h264;
     // The join adds the sound once, over the whole.
     if (o.parts > 0) settings.audio.clear();
     if (!encoder.Reserve(settings, &error)) return Fail(EXIT_USAGE, error);
@@ -190,6 +197,7 @@ class CaptureRun {
     platform::SetCoverageAlpha(o.alpha);
     show.Start();
     renderer = show.window.RendererLine();
+    if (video && o.format == VideoFormat::MP4) renderer += "\nEncoder: ffmpeg's " + h264.codec;
     Log::Msg("%s", renderer.c_str());
     VideoFeed feed(&show.window, &encoder);
     feed.straightAlpha = o.alpha;
@@ -311,7 +319,8 @@ class CaptureRun {
   long end = 0;         // one past the last frame drawn
   long wholeFirst = 0;  // with --part: the whole capture's frames
   long wholeEnd = 0;
-  std::string renderer;
+  std::string renderer;  // the renderer's line, and the encoder's for an .mp4
+  H264Encoder h264;
   std::map<long, std::vector<std::string>> targets;  // PNG files by frame number
   FfmpegEncoder encoder;
   ScheduleTally tally;
@@ -347,7 +356,7 @@ void VideoFeed::TakeOldest() {
   written += failed ? 0 : 1;
 }
 
-int CheckGl(const CaptureOptions& o) {
+int CheckGl(const CaptureOptions& o, GlFound* found) {
   platform::OffscreenWindow probe;
   ShapeWindow(o, &probe);
   probe.drawnWidth = probe.drawnHeight = 0;
@@ -358,6 +367,10 @@ int CheckGl(const CaptureOptions& o) {
   }
   const int most = probe.MaxSamples();
   const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  if (found != nullptr) {
+    found->vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
+    found->renderNode = probe.RenderNode();
+  }
   probe.Close();
   if (o.msaa <= most) return EXIT_DONE;
   Complain("--msaa " + std::to_string(o.msaa) + ": this OpenGL (" + renderer + ") gives at most " +

@@ -66,9 +66,13 @@ class VideoFeed {
 
 // Whether the renderer the options ask for is there and can give their
 // --msaa, asked of a throwaway offscreen context before anything is drawn
-// or written. EXIT_DONE, or the exit status after a message saying what
-// was found.
-int CheckGl(const CaptureOptions& options);
+// or written. EXIT_DONE, with what draws in *found when it is not null, or
+// the exit status after a message saying what was found.
+struct GlFound {
+  std::string vendor;      // GL_VENDOR
+  std::string renderNode;  // the card's render node; empty for software
+};
+int CheckGl(const CaptureOptions& options, GlFound* found = nullptr);
 
 // Runs the capture the options ask for, with the working directory already
 // the show's; output paths must be absolute. soundtrack: the music file's

@@ -157,6 +157,11 @@ OptionTable Table(CaptureOptions* o) {
   table.rows.push_back(Flag("--scale-only", &o->scaleOnly,
                             "draw the show's own 800 x 600 pixels and let ffmpeg scale the video up to "
                             "--size with lanczos: faster, softer"));
+  table.rows.push_back(
+      Choice("--encoder", "WHICH", &o->encoder, {"auto", "x264", "nvenc", "vaapi"},
+             "the .mp4's H.264 encoder: x264 on the processor, or a graphics card's, "
+             "NVIDIA's NVENC or VA-API (Intel, AMD), tried on one frame before the capture "
+             "starts; auto is x264, or the card's own with --renderer hardware when it works"));
   table.rows.push_back(Choice("--renderer", "WHICH", &o->renderer, {"auto", "hardware", "software"},
                               "what draws the frames: auto a graphics card's EGL device when there is one, "
                               "else Mesa's software device; hardware the card or nothing (exit 2); "
@@ -228,6 +233,7 @@ OptionTable Table(CaptureOptions* o) {
 
 // What was given of the video's encoding.
 struct EncodingGiven {
+  bool encoder = false;
   bool preset = false;
   bool rate = false;  // --crf or --quality
   bool scaleOnly = false;
@@ -239,6 +245,14 @@ bool SettleVideoShape(const CaptureOptions& o, const EncodingGiven& given, std::
   const bool video = o.mode == CaptureOptions::Mode::VIDEO || o.mode == CaptureOptions::Mode::BENCH;
   if ((given.preset || given.rate || given.scaleOnly) && !video) {
     *error = "--preset, --crf, --quality and --scale-only shape a video: --output must name one";
+    return false;
+  }
+  if (given.encoder && (!video || o.format != VideoFormat::MP4)) {
+    *error = "--encoder chooses the H.264 encoder of an .mp4 video: --output must end in .mp4";
+    return false;
+  }
+  if (given.preset && (o.encoder == "nvenc" || o.encoder == "vaapi")) {
+    *error = "--preset is x264's: leave it out with --encoder " + o.encoder;
     return false;
   }
   if (given.preset && o.format != VideoFormat::MP4) {
@@ -355,6 +369,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions* o, s
   if (o->help || o->version) return true;
   o->rangeGiven = parser.Given("--from") || parser.Given("--to");
   EncodingGiven given;
+  given.encoder = parser.Given("--encoder");
   given.preset = parser.Given("--preset");
   given.rate = parser.Given("--crf") || parser.Given("--quality");
   given.scaleOnly = parser.Given("--scale-only");

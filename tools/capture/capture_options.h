@@ -53,6 +53,7 @@ struct CaptureOptions {
   int videoHeight = 0;
   bool pad = false;               // the picture keeps 4:3 on black bars in a frame of another shape
   bool scaleOnly = false;         // the show's own pixels drawn and scaled up by ffmpeg, which is faster
+  std::string encoder = "auto";   // "auto", "x264", "nvenc" or "vaapi": see H264Encoder
   std::string renderer = "auto";  // "auto", "hardware" or "software": see platform::Renderer
   int msaa = 0;                   // samples a pixel in the offscreen framebuffer; 0: one, no anti-aliasing
   std::string music;              // a track instead of the built-in soundtrack; empty: the soundtrack

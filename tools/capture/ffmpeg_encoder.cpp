@@ -100,6 +100,13 @@ std::string VideoFilters(const FfmpegEncoder::Settings& s) {
 std::vector<std::string> VideoCodec(const FfmpegEncoder::Settings& s) {
   switch (s.format) {
     case VideoFormat::MP4:
+      // A card's encoder takes the rate factor as its constant quality.
+      if (s.h264.codec == "h264_nvenc") {
+        return {"-c:v", "h264_nvenc",          "-preset", "p5", "-tune",    "hq",     "-rc", "vbr",
+                "-cq",  std::to_string(s.crf), "-b:v",    "0",  "-pix_fmt", "yuv420p"};
+      }
+      if (s.h264.codec == "h264_vaapi")
+        return {"-c:v", "h264_vaapi", "-rc_mode", "CQP", "-qp", std::to_string(s.crf)};
       return {"-c:v", "libx264", "-preset", s.preset, "-crf", std::to_string(s.crf), "-pix_fmt", "yuv420p"};
     case VideoFormat::WEBM: {
       std::vector<std::string> vp9 = {
@@ -168,13 +175,17 @@ std::vector<std::string> FfmpegEncoder::Command(const Settings& s, const std::st
                                    std::to_string(s.fps),
                                    "-i",
                                    "pipe:0"};
+  if (s.h264.codec == "h264_vaapi") args.insert(args.begin() + 6, {"-vaapi_device", s.h264.device});
   const bool audio = !s.audio.empty();
   if (audio) {
     args.insert(args.end(), {"-ss", Number(s.audioStart), "-t", Number(s.duration), "-i", s.audio});
   }
   args.insert(args.end(), {"-map", "0:v"});
   if (audio) args.insert(args.end(), {"-map", "1:a"});
-  const std::string filters = VideoFilters(s);
+  std::string filters = VideoFilters(s);
+  // VA-API encodes frames uploaded to the card.
+  if (s.h264.codec == "h264_vaapi")
+    filters += (filters.empty() ? "" : ",") + std::string("format=nv12,hwupload");
   if (!filters.empty()) args.insert(args.end(), {"-vf", filters});
   const std::vector<std::string> codec = VideoCodec(s);
   args.insert(args.end(), codec.begin(), codec.end());

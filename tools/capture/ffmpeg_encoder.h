@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "h264_encoder.h"
 #include "video_format.h"
 
 class FfmpegEncoder {
@@ -28,6 +29,7 @@ class FfmpegEncoder {
     double audioStart = 0;  // seconds into the soundtrack of the first frame
     double duration = 0;    // seconds of soundtrack to take
     bool bottomUp = false;  // rows come bottom row first, as GL reads them: ffmpeg flips them
+    H264Encoder h264;       // MP4's encoder
     std::string preset;     // x264's preset name (MP4)
     int crf = 0;            // x264's or VP9's constant rate factor, 0 (lossless) to 51 (MP4, WEBM)
     int videoWidth =
