@@ -76,6 +76,8 @@ bool OpenEglDisplay(Renderer renderer, EglDisplay* opened, std::string* error, b
     *opened = {display, wayIn + ")", node != nullptr && !isSoftware ? node : ""};
     return true;
   }
+  // An EGL that lists no device still has Mesa's own way in.
+  if (renderer == Renderer::AUTO) return OpenEglDisplay(Renderer::SOFTWARE, opened, error, noHardware);
   *noHardware = renderer == Renderer::HARDWARE && hardware.empty();
   *error = "no EGL device could be opened: of " + std::to_string(count) + " found, " +
            std::to_string(hardware.size()) + " hardware, " + std::to_string(software.size()) + " software";

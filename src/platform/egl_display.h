@@ -9,7 +9,7 @@
 namespace platform {
 
 enum class Renderer {
-  AUTO,      // the first hardware EGL device, else the software one
+  AUTO,      // the first hardware EGL device, else the software one, else as SOFTWARE
   HARDWARE,  // the first hardware EGL device, or none at all
   SOFTWARE,  // Mesa's surfaceless platform: llvmpipe, whose frames are the reference
 };

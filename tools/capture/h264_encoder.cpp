@@ -24,7 +24,8 @@ std::string RenderNode(const std::string& renderersOwn) {
 // Encodes one frame with the encoder's arguments; false with ffmpeg's first
 // line of complaint.
 bool EncodesAFrame(const std::string& before, const std::string& codec, std::string* complaint) {
-  const std::string command = "ffmpeg -hide_banner -loglevel error -nostdin " + before +
+  // Bounded: a driver that hangs must not hold up the capture.
+  const std::string command = "timeout 60 ffmpeg -hide_banner -loglevel error -nostdin " + before +
                               " -f lavfi -i color=black:s=256x256:d=1 -frames:v 1 " + codec +
                               " -f null - 2>&1";
   FILE* pipe = popen(command.c_str(), "r");

@@ -4,6 +4,7 @@
 // the terminal as they would alone, its schedule summary nowhere.
 #include "jobs.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -28,6 +29,12 @@
 extern char** environ;
 
 namespace {
+
+// Parts report several times a second while they draw; parts silent this
+// long, none of them ending, are stuck.
+constexpr int MOST_SECONDS_WITHOUT_NEWS = 600;
+// A part asked to stop cleans up in moments; one that does not is ended.
+constexpr int MOST_SECONDS_TO_STOP = 30;
 
 // The command line without the options a part gets its own of.
 std::vector<std::string> PartArguments(int argc, const char* const* argv) {
@@ -88,13 +95,25 @@ bool StartPart(const std::vector<std::string>& common, int k, int n, Part* part,
   return true;
 }
 
-// Takes in what the parts reported, for up to 100 ms.
-void ReadProgress(std::vector<Part>* parts) {
+// The parts' folder and whatever a part ended mid-way left in it.
+void RemoveFolder(const std::string& folder) {
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") std::remove((folder + "/" + name).c_str());
+    }
+    closedir(dir);
+  }
+  rmdir(folder.c_str());
+}
+
+// Takes in what the parts reported, for up to 100 ms; whether any did.
+bool ReadProgress(std::vector<Part>* parts) {
   std::vector<pollfd> fds;
   for (const Part& p : *parts) {
     if (p.progress >= 0) fds.push_back({p.progress, POLLIN, 0});
   }
-  if (fds.empty() || poll(fds.data(), fds.size(), 100) <= 0) return;
+  if (fds.empty() || poll(fds.data(), fds.size(), 100) <= 0) return false;
   for (Part& p : *parts) {
     if (p.progress < 0) continue;
     char buffer[256];
@@ -112,6 +131,7 @@ void ReadProgress(std::vector<Part>* parts) {
       p.pending.erase(0, newline + 1);
     }
   }
+  return true;
 }
 
 }  // namespace
@@ -137,8 +157,12 @@ int RunJobs(const CaptureOptions& o, int argc, const char* const* argv) {
   }
   std::unique_ptr<ProgressBar> bar;
   int status = EXIT_DONE;
+  auto news = std::chrono::steady_clock::now();
+  bool stuck = false;
+  bool stopping = false;
+  std::chrono::steady_clock::time_point stopAsked;
   for (size_t running = parts.size(); running > 0;) {
-    ReadProgress(&parts);
+    if (ReadProgress(&parts)) news = std::chrono::steady_clock::now();
     long done = 0, total = 0;
     bool allReported = true;
     running = 0;
@@ -149,14 +173,27 @@ int RunJobs(const CaptureOptions& o, int argc, const char* const* argv) {
       int wait = 0;
       if (p.pid > 0 && p.status < 0 && waitpid(p.pid, &wait, WNOHANG) == p.pid) {
         p.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : EXIT_FAILED;
+        news = std::chrono::steady_clock::now();
         if (p.status != EXIT_DONE && status == EXIT_DONE) status = p.status;
       }
       running += p.pid > 0 && p.status < 0;
     }
-    // A part that failed or an interruption stops the others.
+    if (!stuck && std::chrono::steady_clock::now() - news > std::chrono::seconds(MOST_SECONDS_WITHOUT_NEWS)) {
+      stuck = true;
+      error = "the parts reported nothing for " + std::to_string(MOST_SECONDS_WITHOUT_NEWS) + " s";
+      failed = true;
+    }
+    // A part that failed or an interruption stops the others: asked once,
+    // then ended if they have not stopped within MOST_SECONDS_TO_STOP.
     if ((status != EXIT_DONE || failed || platform::Interrupted()) && running > 0) {
+      const auto now = std::chrono::steady_clock::now();
+      const int signal = !stopping                                                      ? SIGTERM
+                         : now - stopAsked > std::chrono::seconds(MOST_SECONDS_TO_STOP) ? SIGKILL
+                                                                                        : 0;
+      if (!stopping) stopAsked = now;
+      stopping = true;
       for (Part& p : parts) {
-        if (p.pid > 0 && p.status < 0) kill(p.pid, SIGTERM);
+        if (signal != 0 && p.pid > 0 && p.status < 0) kill(p.pid, signal);
       }
     }
     if (!bar && allReported) bar = std::make_unique<ProgressBar>(total);
@@ -167,6 +204,7 @@ int RunJobs(const CaptureOptions& o, int argc, const char* const* argv) {
     if (p.progress >= 0) close(p.progress);
   }
   if (platform::Interrupted()) status = EXIT_INTERRUPTED;
+  if (stuck) status = EXIT_DONE;  // the parts' own statuses are those of being stopped
   if (failed && status == EXIT_DONE) {
     std::fprintf(stderr, "zarv-capture: %s\n", error.c_str());
     status = EXIT_FAILED;
@@ -180,7 +218,7 @@ int RunJobs(const CaptureOptions& o, int argc, const char* const* argv) {
     std::remove(PartRecordPath(output, !video, k, o.jobs).c_str());
     if (video) std::remove(output.c_str());
   }
-  if (video) rmdir(folder.c_str());
+  if (video) RemoveFolder(folder);
   if (status == EXIT_INTERRUPTED) std::fprintf(stderr, "zarv-capture: interrupted; no video written\n");
   if (status != EXIT_DONE) return status;
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -29,6 +29,9 @@ extern char** environ;
 
 namespace {
 
+// A join copies its parts: an ffmpeg whose output stops growing this long is stuck.
+constexpr int STALL_SECONDS = 60;
+
 int Refuse(const std::string& message) {
   std::fprintf(stderr, "zarv-capture: %s\n", message.c_str());
   return EXIT_USAGE;
@@ -40,9 +43,10 @@ std::string Seconds(double value) {
   return text;
 }
 
-// Runs ffmpeg to its end, stopping it when the run is interrupted. 0 when it
-// succeeded; else the exit status to end with, *error saying why.
-int RunFfmpeg(const std::vector<std::string>& args, std::string* error) {
+// Runs ffmpeg to its end, stopping it when the run is interrupted or when
+// its output has not grown for STALL_SECONDS. 0 when it succeeded; else the
+// exit status to end with, *error saying why.
+int RunFfmpeg(const std::vector<std::string>& args, const std::string& output, std::string* error) {
   std::string reason;
   const std::string messages = MakeTempFile(TempFolder() + "/zarv-capture-ffmpeg-XXXXXX", &reason);
   if (messages.empty()) {
@@ -68,9 +72,17 @@ int RunFfmpeg(const std::vector<std::string>& args, std::string* error) {
     return EXIT_FAILED;
   }
   int status = 0;
-  bool stopped = false;
+  bool stopped = false, stalled = false;
+  off_t size = -1;
+  auto grew = std::chrono::steady_clock::now();
   while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (platform::Interrupted() && !stopped) {
+    struct stat info = {};
+    if (stat(output.c_str(), &info) == 0 && info.st_size != size) {
+      size = info.st_size;
+      grew = std::chrono::steady_clock::now();
+    }
+    stalled = std::chrono::steady_clock::now() - grew > std::chrono::seconds(STALL_SECONDS);
+    if ((platform::Interrupted() || stalled) && !stopped) {
       kill(pid, SIGTERM);
       stopped = true;
     }
@@ -83,6 +95,10 @@ int RunFfmpeg(const std::vector<std::string>& args, std::string* error) {
   if (platform::Interrupted()) {
     *error = "interrupted; nothing written";
     return EXIT_INTERRUPTED;
+  }
+  if (stalled) {
+    *error = "ffmpeg wrote nothing of the joined video for " + std::to_string(STALL_SECONDS) + " s";
+    return EXIT_FAILED;
   }
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return 0;
   *error = "ffmpeg could not join the parts: " + text.str();
@@ -169,7 +185,7 @@ int RunJoin(const std::string& output, const std::vector<std::string>& partPaths
   args.insert(args.end(), {"-ac", "2"});
   for (const std::string& a : MuxerArgs(format)) args.push_back(a);
   args.push_back(partial);
-  const int status = RunFfmpeg(args, &error);
+  const int status = RunFfmpeg(args, partial, &error);
   std::remove(list.c_str());
   if (status == 0 && std::rename(partial.c_str(), output.c_str()) == 0) {
     std::printf("Joined %d parts into %s\n", first.parts, output.c_str());
