@@ -1,11 +1,11 @@
 # make_track SECONDS FILE: the benchmarks' groove, made by ffmpeg's
 # generators: a kick on every beat at 122 a minute, hats between, a bell
-# every other bar.
+# every other bar; the same track every time.
 make_track() {
   local groove="0.7*sin(2*PI*(55*mod(t,0.49)+90*(1-exp(-mod(t,0.49)*40))/40))*exp(-mod(t,0.49)*9)"
   groove="$groove+0.15*sin(2*PI*740*t)*exp(-mod(t,0.98)*3)*lt(mod(t,3.92),1.96)"
   ffmpeg -hide_banner -loglevel error -y -f lavfi -i "aevalsrc='$groove|$groove':s=48000:d=$1" \
-    -f lavfi -i "anoisesrc=d=$1:a=0.05:r=48000" -filter_complex "[1]highpass=f=6000[h];[0][h]amix=normalize=0" \
+    -f lavfi -i "anoisesrc=d=$1:a=0.05:r=48000:seed=1" -filter_complex "[1]highpass=f=6000[h];[0][h]amix=normalize=0" \
     -metadata artist=Bench -metadata title="$1 s" "$2"
 }
 
@@ -13,11 +13,11 @@ make_track() {
 # of one capture to $work/out.mp4 (or the output ARGS name), with the wall
 # time against LENGTH seconds unless LENGTH is "-"; false, with the capture's
 # errors, when the capture fails. Sourced by the capture benchmarks, which set
-# $capture and $work.
+# $capture and $work (and $time_program, where GNU time is elsewhere).
 measure() {
   local label=$1 length=$2
   shift 2
-  /usr/bin/time -f '%e %M' -o "$work/time" "$capture" --output "$work/out.mp4" "$@" >/dev/null 2>"$work/err" ||
+  "${time_program:-/usr/bin/time}" -f '%e %M' -o "$work/time" "$capture" --output "$work/out.mp4" "$@" >/dev/null 2>"$work/err" ||
     { cat "$work/err" >&2; return 1; }
   read -r wall kb <"$work/time"
   # time writes a point whatever the locale; under a decimal comma printf

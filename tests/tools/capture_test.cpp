@@ -284,6 +284,7 @@ TEST_F(CaptureTool, BadOptionsExitWithStatusTwoAndSayWhy) {
       {"--alpha --bench", "leave out --alpha"},
       {"--encoder x264 --output x.webm", "--encoder chooses the H.264 encoder of an .mp4 video"},
       {"--encoder vaapi --preset slow", "--preset is x264's: leave it out with --encoder vaapi"},
+      {"--encoder nvenc --crf 0", "--crf 0 (lossless) is x264's: leave out --encoder nvenc"},
       {"--output ''", "--output needs a value, not \"\""},
       {"--still 3 --from 2", "--still renders single frames"},
       {"--still 3 --still 4 --output one.png", "names one image, but 2 stills"},

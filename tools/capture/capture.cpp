@@ -170,7 +170,9 @@ class CaptureRun {
     GlFound gl;
     const int status = CheckGl(o, &gl);
     if (status != EXIT_DONE || !video || o.format != VideoFormat::MP4) return status;
-    return ChooseH264Encoder(o.encoder, o.renderer == "hardware", gl.vendor, gl.renderNode, &h264, &error)
+    // Lossless stays x264's, whatever draws.
+    const std::string encoder = o.encoder == "auto" && o.crf == 0 ? "x264" : o.encoder;
+    return ChooseH264Encoder(encoder, o.renderer == "hardware", gl.vendor, gl.renderNode, &h264, &error)
                ? EXIT_DONE
                : Fail(EXIT_USAGE, error);
   }

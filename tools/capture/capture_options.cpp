@@ -161,7 +161,8 @@ OptionTable Table(CaptureOptions* o) {
       Choice("--encoder", "WHICH", &o->encoder, {"auto", "x264", "nvenc", "vaapi"},
              "the .mp4's H.264 encoder: x264 on the processor, or a graphics card's, "
              "NVIDIA's NVENC or VA-API (Intel, AMD), tried on one frame before the capture "
-             "starts; auto is x264, or the card's own with --renderer hardware when it works"));
+             "starts; auto is x264, or the card's own with --renderer hardware when it works; "
+             "--crf 0 (lossless) is x264's"));
   table.rows.push_back(Choice("--renderer", "WHICH", &o->renderer, {"auto", "hardware", "software"},
                               "what draws the frames: auto a graphics card's EGL device when there is one, "
                               "else Mesa's software device; hardware the card or nothing (exit 2); "
@@ -253,6 +254,11 @@ bool SettleVideoShape(const CaptureOptions& o, const EncodingGiven& given, std::
   }
   if (given.preset && (o.encoder == "nvenc" || o.encoder == "vaapi")) {
     *error = "--preset is x264's: leave it out with --encoder " + o.encoder;
+    return false;
+  }
+  // A card's constant quality 0 is not lossless (NVENC reads it as "choose").
+  if (o.crf == 0 && (o.encoder == "nvenc" || o.encoder == "vaapi")) {
+    *error = "--crf 0 (lossless) is x264's: leave out --encoder " + o.encoder;
     return false;
   }
   if (given.preset && o.format != VideoFormat::MP4) {
