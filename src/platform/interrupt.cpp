@@ -27,6 +27,7 @@ void CatchInterrupts(SecondInterrupt second) {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
 }
 
 bool Interrupted() { return interrupted != 0; }

@@ -1,5 +1,6 @@
-// Ctrl-C and SIGTERM: the first one asks the program to end the way it ends
-// itself (the live show as on Escape), then exit with status 130. A second
+// Ctrl-C, SIGTERM and SIGHUP (the terminal closed): the first one asks the
+// program to end the way it ends itself (the live show as on Escape), then
+// exit with status 130. A second
 // one, while that runs, ends the live show at once; the capture, which must
 // still remove its partial video, takes it as the same request.
 #pragma once
@@ -12,7 +13,7 @@ constexpr int EXIT_INTERRUPTED = 130;
 // What a signal caught after the first does.
 enum class SecondInterrupt { ENDS_PROCESS, ASKS_AGAIN };
 
-// Installs the handlers for SIGINT and SIGTERM.
+// Installs the handlers for SIGINT, SIGTERM and SIGHUP.
 void CatchInterrupts(SecondInterrupt second = SecondInterrupt::ENDS_PROCESS);
 // True once a caught signal asked the program to end.
 bool Interrupted();

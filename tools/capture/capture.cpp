@@ -420,6 +420,12 @@ long FirstFrameAt(double seconds, int fps) {
   return static_cast<long>(std::clamp(std::ceil(seconds * fps - TIME_SLACK), -MOST_FRAMES, MOST_FRAMES));
 }
 
+void CaptureFrames(const CaptureOptions& o, long* first, long* end) {
+  const long showEnd = LastShowFrame(o.fps) + 1;
+  *first = FirstFrameAt(o.from, o.fps);
+  *end = o.to >= 0.0 ? std::min(FirstFrameAt(o.to, o.fps), showEnd) : showEnd;
+}
+
 long LastShowFrame(int fps) {
   long n = static_cast<long>(std::floor(static_cast<double>(timetable.showEnd) * fps));
   while (!(static_cast<float>(static_cast<double>(n) / fps) > timetable.showEnd)) ++n;

@@ -23,6 +23,9 @@ using platform::EXIT_INTERRUPTED;
 // The first frame at or after a show time (seconds) at fps frames a second;
 // a time beyond any show gives a frame beyond any show's end.
 long FirstFrameAt(double seconds, int fps);
+// The frames [first, end) a video or a folder of frames holds, as the
+// options' range and the show's end give them; none when end <= first.
+void CaptureFrames(const CaptureOptions& options, long* first, long* end);
 // The frame in which the show ends itself: the first whose show time, as the
 // show reads it (single precision), is past the timetable's showEnd.
 long LastShowFrame(int fps);

@@ -1,48 +1,34 @@
-// ffmpeg runs as a child with the frames on its stdin and its stderr in a
-// temporary file, so that its own message can be shown when it fails and
+// ffmpeg runs as a child with the frames on its stdin and its stderr kept
+// by the runner, so that its own message can be shown when it fails and
 // nothing of it interleaves with the progress bar while it works.
 #include "ffmpeg_encoder.h"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <utility>
 
 #include "paths.h"
+#include "platform/interrupt.h"
 #include "platform/platform.h"
-
-extern char** environ;
 
 namespace {
 
 // libvpx's speed for VP9: 0 slowest and best, 5 the fastest of its good deadline.
 const char* const VP9_SPEED = "4";
-// ffmpeg's error text comes back at most this long.
-constexpr size_t MAX_MESSAGE = 4000;
 // A bigger pipe lets ffmpeg take a whole frame while the next is drawn.
 constexpr int PIPE_BYTES = 1 << 20;
 // Frames handed over but not yet in the pipe: enough to ride out an uneven
 // frame, few enough to keep memory small.
 constexpr size_t MAX_QUEUED = 2;
-// An ffmpeg that takes no frame for this long is stuck, however slow its preset.
-constexpr int MOST_SECONDS_FOR_A_FRAME = 60;
-// How long an ffmpeg told to stop may take before it is killed.
-constexpr int MOST_SECONDS_TO_STOP = 5;
-// Wait's answer when ffmpeg's exit status could not be had: no process exits with it.
-constexpr int STATUS_LOST = -1;
-
-bool Succeeded(int status) { return status != STATUS_LOST && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+// How often a wait on the writer thread looks in on ffmpeg.
+constexpr auto LOOK_EVERY = std::chrono::milliseconds(100);
 // ffmpeg reads every raw frame into a newly allocated packet. glibc gives
 // blocks that big fresh mappings and returns them on free, so each frame's
 // read faulted in every page anew (about half of ffmpeg's time in a
@@ -57,7 +43,7 @@ std::string Number(double value) {
   return text;
 }
 
-// Writes all of data to fd; false on an error other than an interruption.
+// Writes all of data to a file; false on an error other than an interruption.
 bool WriteAll(int fd, const unsigned char* data, size_t left) {
   while (left > 0) {
     ssize_t n = write(fd, data, left);
@@ -131,16 +117,13 @@ std::vector<std::string> VideoCodec(const FfmpegEncoder::Settings& s) {
   return {};
 }
 
-// This process's environment with FFMPEG_MALLOC_TUNING added where the user
-// has not set those names; the strings live as long as the process.
-std::vector<char*> FfmpegEnvironment() {
-  std::vector<char*> env;
-  for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
+// FFMPEG_MALLOC_TUNING where the user has not set those names.
+std::vector<std::string> FfmpegEnvironment() {
+  std::vector<std::string> env;
   for (const char* setting : FFMPEG_MALLOC_TUNING) {
     const std::string name(setting, std::strchr(setting, '=') - setting);
-    if (std::getenv(name.c_str()) == nullptr) env.push_back(const_cast<char*>(setting));
+    if (std::getenv(name.c_str()) == nullptr) env.push_back(setting);
   }
-  env.push_back(nullptr);
   return env;
 }
 
@@ -155,7 +138,7 @@ void CleanUpAtExit() {
 }  // namespace
 
 FfmpegEncoder::~FfmpegEncoder() {
-  if (child > 0 || !partial.empty()) Abandon();
+  if (ffmpeg.Running() || !partial.empty()) Abandon();
 }
 
 std::vector<std::string> FfmpegEncoder::Command(const Settings& s, const std::string& file) {
@@ -221,48 +204,18 @@ bool FfmpegEncoder::Reserve(const Settings& s, std::string* error) {
 }
 
 bool FfmpegEncoder::Start(std::string* error) {
-  std::string reason;
-  errorsFile = MakeTempFile(TempFolder() + "/zarv-capture-ffmpeg-XXXXXX", &reason);
-  if (errorsFile.empty()) {
-    *error = "cannot make a file for ffmpeg's messages in " + TempFolder() + ": " + reason;
-    return false;
-  }
-  int ends[2] = {-1, -1};
-  if (pipe2(ends, O_CLOEXEC) != 0) {
-    *error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
-    return false;
-  }
-  fcntl(ends[1], F_SETPIPE_SZ, PIPE_BYTES);
-  // A write to an ffmpeg that has died must fail, not end this process.
-  std::signal(SIGPIPE, SIG_IGN);
-  // Started with SIGCHLD ignored, the kernel would reap ffmpeg itself and its
-  // exit status, good or bad, would be lost.
-  std::signal(SIGCHLD, SIG_DFL);
-
-  std::vector<std::string> args = Command(settings, partial);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsFile.c_str(), O_WRONLY | O_TRUNC, 0);
-  pid_t pid = -1;
-  std::vector<char*> env = FfmpegEnvironment();
-  int spawned = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), env.data());
-  posix_spawn_file_actions_destroy(&actions);
-  close(ends[0]);
-  if (spawned != 0) {
-    close(ends[1]);
-    *error = std::string("cannot run ffmpeg: ") + std::strerror(spawned) +
-             (spawned == ENOENT ? " (is ffmpeg installed and on PATH?)" : "");
+  Child::Command command;
+  command.name = "ffmpeg";
+  command.argv = Command(settings, partial);
+  command.environment = FfmpegEnvironment();
+  command.input = true;
+  command.inputPipeBytes = PIPE_BYTES;
+  command.stallSeconds = BoundSeconds(FFMPEG_STALL_SECONDS);
+  command.graceSeconds = BoundSeconds(FFMPEG_GRACE_SECONDS);
+  if (!ffmpeg.Start(command, error)) {
     RemoveFiles();
     return false;
   }
-  child = pid;
-  toFfmpeg = ends[1];
   if (!settings.rawCopy.empty()) {
     rawCopy = open(settings.rawCopy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (rawCopy < 0) {
@@ -271,18 +224,23 @@ bool FfmpegEncoder::Start(std::string* error) {
       return false;
     }
   }
-  closing = broken = stalled = false;
+  closing = broken = fed = false;
   writer = std::thread(&FfmpegEncoder::FeedFfmpeg, this);
   return true;
 }
 
 bool FfmpegEncoder::Write(std::vector<unsigned char>* pixels) {
   std::unique_lock<std::mutex> held(lock);
-  const bool room = changed.wait_for(held, std::chrono::seconds(MOST_SECONDS_FOR_A_FRAME), [this] {
-    return queued.size() < MAX_QUEUED || broken || !writer.joinable();
-  });
-  if (!room) stalled = broken = true;
-  if (broken || !writer.joinable()) return false;
+  // While ffmpeg holds the frames back it is looked in on, so that a stuck
+  // one or an interruption ends the wait.
+  while (
+      !changed.wait_for(held, LOOK_EVERY, [this] { return queued.size() < MAX_QUEUED || broken || fed; })) {
+    held.unlock();
+    const bool alive = ffmpeg.Check() && !platform::Interrupted();
+    held.lock();
+    if (!alive) return false;
+  }
+  if (broken || fed) return false;
   std::vector<unsigned char> frame;
   frame.swap(*pixels);
   if (!spare.empty()) {
@@ -298,51 +256,48 @@ void FfmpegEncoder::FeedFfmpeg() {
   std::unique_lock<std::mutex> held(lock);
   for (;;) {
     changed.wait(held, [this] { return !queued.empty() || closing; });
-    if (queued.empty() || broken) return;
+    if (queued.empty() || broken) break;
     std::vector<unsigned char> frame = std::move(queued.front());
     queued.pop_front();
     held.unlock();
-    bool ok = WriteAll(toFfmpeg, frame.data(), frame.size());
+    bool ok = ffmpeg.Feed(frame.data(), frame.size());
     if (ok && rawCopy >= 0) ok = WriteAll(rawCopy, frame.data(), frame.size());
     held.lock();
     broken = broken || !ok;
     spare.push_back(std::move(frame));
     changed.notify_all();
   }
-}
-
-void FfmpegEncoder::StopWriter(bool dropQueued) {
-  {
-    std::lock_guard<std::mutex> held(lock);
-    closing = true;
-    if (dropQueued) queued.clear();
-    changed.notify_all();
-  }
-  if (writer.joinable()) writer.join();
-  std::lock_guard<std::mutex> held(lock);
-  queued.clear();
+  fed = true;
   changed.notify_all();
 }
 
-int FfmpegEncoder::Wait() {
-  // A stuck ffmpeg is ended, so that the write the writer thread is blocked in fails.
-  if (stalled && child > 0) kill(child, SIGTERM);
-  StopWriter(false);
-  if (toFfmpeg >= 0) close(toFfmpeg);
-  toFfmpeg = -1;
-  int status = 0;
-  pid_t waited = -1;
-  while (child > 0 && (waited = waitpid(child, &status, 0)) < 0 && errno == EINTR) {
+void FfmpegEncoder::Wait(bool dropQueued) {
+  std::unique_lock<std::mutex> held(lock);
+  closing = true;
+  if (dropQueued) queued.clear();
+  changed.notify_all();
+  while (writer.joinable() && !changed.wait_for(held, LOOK_EVERY, [this] { return fed; })) {
+    held.unlock();
+    const bool alive = ffmpeg.Check() && !platform::Interrupted();
+    held.lock();
+    if (!alive) {
+      ffmpeg.StopFeeding();
+      ffmpeg.Stop();
+    }
   }
-  const bool known = child <= 0 || waited == child;
-  child = -1;
-  return known ? status : STATUS_LOST;
+  held.unlock();
+  if (writer.joinable()) writer.join();
+  held.lock();
+  queued.clear();
+  held.unlock();
+  ffmpeg.CloseInput();
+  ffmpeg.Wait();
 }
 
 bool FfmpegEncoder::Finish(std::string* error) {
-  const int status = Wait();
-  if (!Succeeded(status)) {
-    *error = Failure(status);
+  Wait(false);
+  if (!ffmpeg.Succeeded()) {
+    *error = ffmpeg.Failure();
     RemoveFiles();
     return false;
   }
@@ -357,48 +312,17 @@ bool FfmpegEncoder::Finish(std::string* error) {
 }
 
 void FfmpegEncoder::GiveUp(std::string* error) {
-  const int status = Wait();
-  if (!Succeeded(status)) *error = Failure(status);
+  // What is queued would only wait on an ffmpeg that takes no more.
+  Wait(true);
+  if (!ffmpeg.Succeeded()) *error = ffmpeg.Failure();
   RemoveFiles();
 }
 
 void FfmpegEncoder::Abandon() {
-  // ffmpeg goes first, so that a write the writer thread is blocked in fails.
-  if (child > 0) kill(child, SIGTERM);
-  StopWriter(true);
-  if (toFfmpeg >= 0) close(toFfmpeg);
-  toFfmpeg = -1;
-  // ffmpeg is given a few seconds to go, then ended.
-  const auto killAt = std::chrono::steady_clock::now() + std::chrono::seconds(MOST_SECONDS_TO_STOP);
-  while (child > 0 && waitpid(child, nullptr, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() < killAt) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      continue;
-    }
-    kill(child, SIGKILL);
-    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    break;
-  }
-  child = -1;
+  ffmpeg.StopFeeding();
+  ffmpeg.Stop();
+  Wait(true);
   RemoveFiles();
-}
-
-std::string FfmpegEncoder::Failure(int status) const {
-  std::ifstream in(errorsFile);
-  std::ostringstream text;
-  text << in.rdbuf();
-  std::string message = text.str();
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
-    message.pop_back();
-  }
-  if (message.size() > MAX_MESSAGE) message = "..." + message.substr(message.size() - MAX_MESSAGE);
-  if (stalled) message = "it took no frame for " + std::to_string(MOST_SECONDS_FOR_A_FRAME) + " s";
-  std::string how = status == STATUS_LOST ? "ffmpeg's exit status was lost, so the video cannot be trusted"
-                    : WIFEXITED(status)
-                        ? "ffmpeg failed with exit status " + std::to_string(WEXITSTATUS(status))
-                        : "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
-  return message.empty() ? how : how + ":\n" + message;
 }
 
 void FfmpegEncoder::RemoveFiles() {
@@ -407,6 +331,4 @@ void FfmpegEncoder::RemoveFiles() {
   rawCopy = -1;
   if (!partial.empty()) std::remove(partial.c_str());
   partial.clear();
-  if (!errorsFile.empty()) std::remove(errorsFile.c_str());
-  errorsFile.clear();
 }

@@ -4,8 +4,6 @@
 // A writer thread feeds ffmpeg, so the next frame is drawn while it encodes.
 #pragma once
 
-#include <sys/types.h>
-
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -13,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "child_runner.h"
 #include "h264_encoder.h"
 #include "video_format.h"
 
@@ -52,15 +51,15 @@ class FfmpegEncoder {
   bool Start(std::string* error);
   // Hands one frame to the writer thread, waiting while two are still on
   // their way. *pixels is swapped for a spare buffer of an earlier frame, to
-  // be filled again. False once ffmpeg has stopped taking frames, or has
-  // taken none for a minute.
+  // be filled again. False once ffmpeg has stopped taking frames, is stuck
+  // (FFMPEG_STALL_SECONDS without progress) or the run is interrupted.
   bool Write(std::vector<unsigned char>* pixels);
   // Closes the stream and waits for ffmpeg; on success the video gets its
   // final name. False with ffmpeg's own message in *error otherwise, and
   // nothing is left behind.
   bool Finish(std::string* error);
   // After ffmpeg stopped taking frames: waits for it, replaces *error with
-  // its own message if it gave one, and removes what it wrote.
+  // what became of it, and removes what it wrote.
   void GiveUp(std::string* error);
   // Stops ffmpeg and removes what it wrote.
   void Abandon();
@@ -69,23 +68,17 @@ class FfmpegEncoder {
   static std::vector<std::string> Command(const Settings& settings, const std::string& file);
 
  private:
-  // Closes ffmpeg's input once the writer thread has handed over every frame
-  // and waits for ffmpeg to exit; its wait status, or STATUS_LOST when the
-  // system did not keep it.
-  int Wait();
+  // Lets the writer thread hand over the frames queued, as long as ffmpeg
+  // takes them (or at once with dropQueued), then closes ffmpeg's input and
+  // waits for it within its bounds.
+  void Wait(bool dropQueued);
   // The writer thread: frames from the queue into ffmpeg's pipe.
   void FeedFfmpeg();
-  // Ends the writer thread after the frames already queued, or at once.
-  void StopWriter(bool dropQueued);
-  // ffmpeg's exit described, with the message it left in its error file.
-  std::string Failure(int status) const;
   void RemoveFiles();
 
-  pid_t child = -1;
-  int toFfmpeg = -1;       // the write end of ffmpeg's stdin
-  int rawCopy = -1;        // Settings::rawCopy, open for writing
-  std::string partial;     // the video while ffmpeg writes it
-  std::string errorsFile;  // ffmpeg's stderr
+  Child ffmpeg;
+  int rawCopy = -1;     // Settings::rawCopy, open for writing
+  std::string partial;  // the video while ffmpeg writes it
   Settings settings;
 
   // Shared with the writer thread, under lock.
@@ -95,6 +88,6 @@ class FfmpegEncoder {
   std::vector<std::vector<unsigned char>> spare;  // written frames' buffers
   bool closing = false;                           // no more frames will come
   bool broken = false;                            // a write failed: ffmpeg is gone
-  bool stalled = false;                           // ffmpeg took no frame for too long
+  bool fed = false;                               // the writer thread has ended
   std::thread writer;
 };

@@ -3,11 +3,11 @@
 #include "h264_encoder.h"
 
 #include <glob.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <vector>
+
+#include "child_runner.h"
 
 namespace {
 
@@ -21,27 +21,30 @@ std::string RenderNode(const std::string& renderersOwn) {
   return node;
 }
 
-// Encodes one frame with the encoder's arguments; false with ffmpeg's first
-// line of complaint.
-bool EncodesAFrame(const std::string& before, const std::string& codec, std::string* complaint) {
+// Encodes one frame with the encoder's arguments (those before the input,
+// and the codec's); false with ffmpeg's first line of complaint.
+bool EncodesAFrame(const std::vector<std::string>& before, const std::vector<std::string>& codec,
+                   std::string* complaint) {
+  Child::Command trial;
+  trial.name = "ffmpeg's trial of " + codec.back();
+  trial.argv = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin"};
+  trial.argv.insert(trial.argv.end(), before.begin(), before.end());
+  trial.argv.insert(trial.argv.end(), {"-f", "lavfi", "-i", "color=black:s=256x256:d=1", "-frames:v", "1"});
+  trial.argv.insert(trial.argv.end(), codec.begin(), codec.end());
+  trial.argv.insert(trial.argv.end(), {"-f", "null", "-"});
   // Bounded: a driver that hangs must not hold up the capture.
-  const std::string command = "timeout 60 ffmpeg -hide_banner -loglevel error -nostdin " + before +
-                              " -f lavfi -i color=black:s=256x256:d=1 -frames:v 1 " + codec +
-                              " -f null - 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    *complaint = "ffmpeg could not be run";
-    return false;
-  }
-  char line[512] = {};
-  if (std::fgets(line, sizeof line, pipe) != nullptr) *complaint = line;
-  while (!complaint->empty() && (complaint->back() == '\n' || complaint->back() == '\r'))
-    complaint->pop_back();
+  trial.deadlineSeconds = BoundSeconds(ENCODER_TRIAL_SECONDS);
+  Child ffmpeg;
+  if (!ffmpeg.Start(trial, complaint)) return false;
+  ffmpeg.Wait();
+  if (ffmpeg.Succeeded()) return true;
+  const std::string said = ffmpeg.ErrorTail();
+  *complaint = ffmpeg.Stuck() || said.empty() ? ffmpeg.Failure() : said.substr(0, said.find('\n'));
+  while (!complaint->empty() && complaint->back() == '\r') complaint->pop_back();
   // Without ffmpeg's "[h264_nvenc @ 0x...] " prefix.
   if (!complaint->empty() && (*complaint)[0] == '[' && complaint->find("] ") != std::string::npos)
     complaint->erase(0, complaint->find("] ") + 2);
-  const int status = pclose(pipe);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return false;
 }
 
 }  // namespace
@@ -60,7 +63,7 @@ bool ChooseH264Encoder(const std::string& wanted, bool hardwareRenderer, const s
   }
   std::string complaint;
   if (wanted == "nvenc") {
-    if (!EncodesAFrame("", "-c:v h264_nvenc", &complaint)) {
+    if (!EncodesAFrame({}, {"-c:v", "h264_nvenc"}, &complaint)) {
       *error = "--encoder nvenc: there is no NVIDIA encoder here (ffmpeg's h264_nvenc: " + complaint + ")";
       return false;
     }
@@ -72,7 +75,7 @@ bool ChooseH264Encoder(const std::string& wanted, bool hardwareRenderer, const s
     *error = "--encoder vaapi: there is no graphics card's render node in /dev/dri for VA-API";
     return false;
   }
-  if (!EncodesAFrame("-vaapi_device '" + node + "'", "-vf format=nv12,hwupload -c:v h264_vaapi",
+  if (!EncodesAFrame({"-vaapi_device", node}, {"-vf", "format=nv12,hwupload", "-c:v", "h264_vaapi"},
                      &complaint)) {
     *error = "--encoder vaapi: " + node + " does not encode H.264 (ffmpeg's h264_vaapi: " + complaint + ")";
     return false;

@@ -4,33 +4,19 @@
 // name and renamed only when ffmpeg succeeds.
 #include "join.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <map>
-#include <sstream>
-#include <thread>
 
 #include "capture.h"
+#include "child_runner.h"
 #include "part_record.h"
 #include "paths.h"
 #include "video_format.h"
 
-extern char** environ;
-
 namespace {
-
-// A join copies its parts: an ffmpeg whose output stops growing this long is stuck.
-constexpr int STALL_SECONDS = 60;
 
 int Refuse(const std::string& message) {
   std::fprintf(stderr, "zarv-capture: %s\n", message.c_str());
@@ -44,65 +30,24 @@ std::string Seconds(double value) {
 }
 
 // Runs ffmpeg to its end, stopping it when the run is interrupted or when
-// its output has not grown for STALL_SECONDS. 0 when it succeeded; else the
-// exit status to end with, *error saying why.
-int RunFfmpeg(const std::vector<std::string>& args, const std::string& output, std::string* error) {
-  std::string reason;
-  const std::string messages = MakeTempFile(TempFolder() + "/zarv-capture-ffmpeg-XXXXXX", &reason);
-  if (messages.empty()) {
-    *error = "cannot make a file for ffmpeg's messages: " + reason;
-    return EXIT_FAILED;
-  }
-  std::vector<std::string> words = args;
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(w.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, messages.c_str(), O_WRONLY | O_TRUNC, 0);
-  std::signal(SIGCHLD, SIG_DFL);
-  pid_t pid = -1;
-  const int spawned = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    std::remove(messages.c_str());
-    *error = std::string("cannot run ffmpeg: ") + std::strerror(spawned);
-    return EXIT_FAILED;
-  }
-  int status = 0;
-  bool stopped = false, stalled = false;
-  off_t size = -1;
-  auto grew = std::chrono::steady_clock::now();
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    struct stat info = {};
-    if (stat(output.c_str(), &info) == 0 && info.st_size != size) {
-      size = info.st_size;
-      grew = std::chrono::steady_clock::now();
-    }
-    stalled = std::chrono::steady_clock::now() - grew > std::chrono::seconds(STALL_SECONDS);
-    if ((platform::Interrupted() || stalled) && !stopped) {
-      kill(pid, SIGTERM);
-      stopped = true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  std::ifstream in(messages);
-  std::ostringstream text;
-  text << in.rdbuf();
-  std::remove(messages.c_str());
+// it has read and written nothing for FFMPEG_STALL_SECONDS (a join's
+// muxer may rewrite its file in place, so the file's size says nothing). 0
+// when it succeeded; else the exit status to end with, *error saying why.
+int RunFfmpeg(const std::vector<std::string>& args, std::string* error) {
+  Child::Command command;
+  command.name = "ffmpeg";
+  command.argv = args;
+  command.stallSeconds = BoundSeconds(FFMPEG_STALL_SECONDS);
+  command.graceSeconds = BoundSeconds(FFMPEG_GRACE_SECONDS);
+  Child ffmpeg;
+  if (!ffmpeg.Start(command, error)) return EXIT_FAILED;
+  ffmpeg.Wait();
   if (platform::Interrupted()) {
     *error = "interrupted; nothing written";
     return EXIT_INTERRUPTED;
   }
-  if (stalled) {
-    *error = "ffmpeg wrote nothing of the joined video for " + std::to_string(STALL_SECONDS) + " s";
-    return EXIT_FAILED;
-  }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return 0;
-  *error = "ffmpeg could not join the parts: " + text.str();
-  while (!error->empty() && error->back() == '\n') error->pop_back();
+  if (ffmpeg.Succeeded()) return 0;
+  *error = "ffmpeg could not join the parts: " + ffmpeg.Failure();
   return EXIT_FAILED;
 }
 
@@ -146,7 +91,7 @@ int RunJoin(const std::string& output, const std::vector<std::string>& partPaths
     return Refuse(output + ": the parts are ." + first.format +
                   " videos, and the join copies them: the output must end in ." + first.format);
   }
-  if (HashFileStart(first.track) != first.trackHash) {
+  if (HashFile(first.track) != first.trackHash) {
     return Refuse("the track " + first.track + " the parts were drawn to is not there as it was");
   }
 
@@ -158,16 +103,21 @@ int RunJoin(const std::string& output, const std::vector<std::string>& partPaths
     if (!list.empty()) std::remove(list.c_str());
     return Refuse("cannot write " + output + ": " + reason);
   }
-  {
-    std::ofstream out(list);
-    // The concat demuxer's quoting: a quote ends, is escaped and starts again.
-    for (const auto& [k, part] : parts) {
-      std::string quoted;
-      for (char c : Absolute(part.first)) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-      // Each part lasts its frames exactly, not its container's rounded length.
-      out << "file '" << quoted << "'\nduration "
-          << Seconds(double(part.second.end - part.second.first) / part.second.fps) << "\n";
-    }
+  std::ofstream out(list);
+  // The concat demuxer's quoting: a quote ends, is escaped and starts again.
+  for (const auto& [k, part] : parts) {
+    std::string quoted;
+    for (char c : Absolute(part.first)) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    // Each part lasts its frames exactly, not its container's rounded length.
+    out << "file '" << quoted << "'\nduration "
+        << Seconds(double(part.second.end - part.second.first) / part.second.fps) << "\n";
+  }
+  out.close();
+  if (!out) {
+    std::remove(list.c_str());
+    std::remove(partial.c_str());
+    std::fprintf(stderr, "zarv-capture: cannot write the list of parts %s\n", list.c_str());
+    return EXIT_FAILED;
   }
   std::vector<std::string> args = {"ffmpeg",    "-hide_banner",
                                    "-loglevel", "error",
@@ -185,7 +135,7 @@ int RunJoin(const std::string& output, const std::vector<std::string>& partPaths
   args.insert(args.end(), {"-ac", "2"});
   for (const std::string& a : MuxerArgs(format)) args.push_back(a);
   args.push_back(partial);
-  const int status = RunFfmpeg(args, partial, &error);
+  const int status = RunFfmpeg(args, &error);
   std::remove(list.c_str());
   if (status == 0 && std::rename(partial.c_str(), output.c_str()) == 0) {
     std::printf("Joined %d parts into %s\n", first.parts, output.c_str());

@@ -12,6 +12,7 @@
 
 #include "capture.h"
 #include "capture_options.h"
+#include "child_runner.h"
 #include "demo/showmusic.h"
 #include "demo/timetable.h"
 #include "frame_bench.h"
@@ -42,6 +43,7 @@ int Refuse(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  TakeChildSignals();
   CaptureOptions options;
   std::string error;
   if (!ParseCaptureOptions(argc, argv, &options, &error)) return Usage(error);
