@@ -347,7 +347,7 @@ TEST_F(CaptureTool, AnEndFarPastTheShowEndsWithTheShow) {
 TEST_F(CaptureTool, MissingFfmpegFailsCleanly) {
   CommandRun run = Capture(Show() + "--to 1 --output clip.mp4", "PATH=/nonexistent");
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("cannot run ffmpeg: No such file or directory"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("cannot run ffmpeg: there is no ffmpeg on PATH"), std::string::npos) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_FALSE(Exists("clip.mp4"));
   for (const std::string& name : Listing(".")) EXPECT_EQ(name.find("part"), std::string::npos) << name;

@@ -42,6 +42,18 @@ std::vector<std::string> PartArguments(int argc, const char* const* argv) {
   return kept;
 }
 
+// This program's file, so that the parts are named as it is in a process list.
+std::string ThisProgram() {
+  char path[4096] = {};
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  const std::string named = n > 0 ? std::string(path, static_cast<size_t>(n)) : "";
+  // A program replaced on disk while it runs is still there under this name.
+  const std::string replaced = " (deleted)";
+  const bool gone = named.size() > replaced.size() &&
+                    named.compare(named.size() - replaced.size(), replaced.size(), replaced) == 0;
+  return named.empty() || gone ? "/proc/self/exe" : named;
+}
+
 // A word as a POSIX shell reads it back.
 std::string Quoted(const std::string& word) {
   if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
@@ -114,7 +126,7 @@ class JobsRun {
       part.output = video ? folder + "/part-" + std::to_string(k) + "." + ExtensionOf(o.output) : o.output;
       Child::Command command;
       command.name = part.name;
-      command.argv = {"/proc/self/exe"};
+      command.argv = {ThisProgram()};
       command.argv.insert(command.argv.end(), common.begin(), common.end());
       command.argv.insert(command.argv.end(), {"--part", std::to_string(k) + "/" + std::to_string(o.jobs),
                                                "--output", part.output});
