@@ -1,18 +1,15 @@
 // Which EGL display the offscreen context is made on. A graphics card is
 // reached through the EGL device platform (NVIDIA's driver has no other
 // headless way in); Mesa's software rasteriser through that platform too,
-// as a device of its own, or through Mesa's surfaceless platform.
+// as a device of its own, or through Mesa's surfaceless platform. A device
+// is taken only once it has drawn the known frame right.
 #pragma once
 
 #include <string>
 
-namespace platform {
+#include "platform/device_choice.h"
 
-enum class Renderer {
-  AUTO,      // the first hardware EGL device, else the software one, else as SOFTWARE
-  HARDWARE,  // the first hardware EGL device, or none at all
-  SOFTWARE,  // Mesa's surfaceless platform: llvmpipe, whose frames are the reference
-};
+namespace platform {
 
 struct EglDisplay {
   void* display = nullptr;  // an initialised EGLDisplay
@@ -21,8 +18,14 @@ struct EglDisplay {
 };
 
 // Opens the display renderer asks for. False with *error set when there is
-// none; *noHardware then says whether HARDWARE found only software devices
-// (a choice the machine cannot give, rather than a broken EGL).
+// none; *noHardware then says whether HARDWARE found no hardware device it
+// can use (a choice the machine cannot give, rather than a broken EGL), and
+// *error why not.
 bool OpenEglDisplay(Renderer renderer, EglDisplay* opened, std::string* error, bool* noHardware);
+
+// A compatibility-profile OpenGL context on an initialised display, made
+// current without a surface (an EGLContext); null with *error set when EGL
+// gives none.
+void* MakeGlContext(void* display, std::string* error);
 
 }  // namespace platform

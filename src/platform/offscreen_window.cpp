@@ -20,22 +20,8 @@ bool OffscreenWindow::Open(int w, int h, int depthBits, int, bool) {
   EGLDisplay dpy = chosen.display;
   wayIn = chosen.wayIn;
   renderNode = chosen.renderNode;
-  if (!eglBindAPI(EGL_OPENGL_API)) {
-    error = "EGL offers no desktop OpenGL";
-    eglTerminate(dpy);
-    return false;
-  }
-  const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                  EGL_NONE};
-  EGLConfig config = nullptr;
-  EGLint count = 0;
-  if (!eglChooseConfig(dpy, configAttribs, &config, 1, &count) || count == 0) config = nullptr;
-  const EGLint contextAttribs[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                   EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
-  EGLContext ctx = eglCreateContext(dpy, config, EGL_NO_CONTEXT, contextAttribs);
-  if (ctx == EGL_NO_CONTEXT || !eglMakeCurrent(dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, ctx)) {
-    error = "no compatibility-profile OpenGL context from EGL";
-    if (ctx != EGL_NO_CONTEXT) eglDestroyContext(dpy, ctx);
+  EGLContext ctx = MakeGlContext(dpy, &error);
+  if (ctx == EGL_NO_CONTEXT) {
     eglTerminate(dpy);
     return false;
   }

@@ -73,7 +73,8 @@ class OffscreenWindow : public Backend {
   // it was reached; the window must be open.
   std::string RendererLine() const;
   // After a failed Open with Renderer::HARDWARE: true when the machine has
-  // no hardware device, rather than EGL or the GL failing.
+  // no hardware device that can be used (none, none the user may open, none
+  // that draws right; Error() says which), rather than EGL or the GL failing.
   bool NoHardware() const { return noHardware; }
   // The render node of the graphics card that draws; empty for software.
   const std::string& RenderNode() const { return renderNode; }
