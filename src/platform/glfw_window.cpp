@@ -139,6 +139,7 @@ bool GlfwWindow::Open(int width, int height, int depth, int stencilBits, bool fu
   fullScreenOn = fullScreen;
   glfwSetWindowUserPointer(window, this);
   glfwSetKeyCallback(window, OnKey);
+  glfwSetWindowPosCallback(window, OnMove);
   liveWindow = this;
   glfwSetMonitorCallback(OnMonitor);
   if (fullScreen == nullptr) {
@@ -241,10 +242,7 @@ void GlfwWindow::ToggleFullScreen() {
     Log::Msg("Window: %d x %d at %d, %d", place.width, place.height, place.x, place.y);
     return;
   }
-  Place place;
-  glfwGetWindowPos(window, &place.x, &place.y);
-  glfwGetWindowSize(window, &place.width, &place.height);
-  GLFWmonitor* under = MonitorUnderWindow(place);
+  GLFWmonitor* under = MonitorUnderWindow(WindowPlace());
   if (under == nullptr) return;
   GoFullScreen(under);
   const Monitor on = Describe(under);
@@ -252,17 +250,38 @@ void GlfwWindow::ToggleFullScreen() {
            on.area.height);
 }
 
-void GlfwWindow::FollowRefresh(GLFWmonitor* on) {
-  const GLFWvidmode* mode = on != nullptr ? glfwGetVideoMode(on) : nullptr;
-  refreshRate = mode != nullptr ? mode->refreshRate : 0;
-  if (pacedToDisplay) pacer.SetRate(refreshRate > 0 ? refreshRate : ASSUMED_REFRESH_RATE);
+Place GlfwWindow::WindowPlace() const {
+  Place place;
+  glfwGetWindowPos(window, &place.x, &place.y);
+  glfwGetWindowSize(window, &place.width, &place.height);
+  return place;
 }
+
+void GlfwWindow::FollowRefresh(GLFWmonitor* on) {
+  if (on == nullptr) return;
+  const int was = DisplayRate();
+  const GLFWvidmode* mode = glfwGetVideoMode(on);
+  refreshRate = mode != nullptr ? mode->refreshRate : 0;
+  if (!pacedToDisplay || DisplayRate() == was) return;
+  pacer.SetRate(DisplayRate());
+  Log::Msg("Pacing: to the display, now monitor %d (%s), %d Hz%s", MonitorNumber(on),
+           Describe(on).name.c_str(), DisplayRate(),
+           refreshRate > 0 ? "" : " (the monitor reports no refresh rate)");
+}
+
+int GlfwWindow::DisplayRate() const { return refreshRate > 0 ? refreshRate : ASSUMED_REFRESH_RATE; }
 
 void GlfwWindow::OnKey(GLFWwindow* handle, int key, int, int action, int mods) {
   if (action != GLFW_PRESS) return;
   const bool enter = key == GLFW_KEY_ENTER || key == GLFW_KEY_KP_ENTER;
   if (key == GLFW_KEY_F11 || (enter && (mods & GLFW_MOD_ALT) != 0))
     static_cast<GlfwWindow*>(glfwGetWindowUserPointer(handle))->toggleAsked = true;
+}
+
+// Only noted here, as a drag gives many moves: the monitor is looked up
+// once the events have been polled.
+void GlfwWindow::OnMove(GLFWwindow* handle, int, int) {
+  static_cast<GlfwWindow*>(glfwGetWindowUserPointer(handle))->moved = true;
 }
 
 void GlfwWindow::OnMonitor(GLFWmonitor* handle, int event) {
@@ -341,7 +360,7 @@ void GlfwWindow::SetSwapInterval(int interval) {
     Log::Msg("Pacing: at most %d frames a second (--fps-limit), swaps waiting for the display's refresh",
              frameLimit);
   } else {
-    const int hz = refreshRate > 0 ? refreshRate : ASSUMED_REFRESH_RATE;
+    const int hz = DisplayRate();
     pacer.SetRate(hz);
     Log::Msg(
         "Pacing: to the display, %d Hz%s: swaps wait for its refresh, and frames that come sooner "
@@ -377,6 +396,9 @@ void GlfwWindow::Swap() {
     toggleAsked = false;
     ToggleFullScreen();
   }
+  // Full screen is on its monitor by choice; going there followed its rate.
+  if (moved && fullScreenOn == nullptr) FollowRefresh(MonitorUnderWindow(WindowPlace()));
+  moved = false;
   FollowFramebuffer();
 }
 

@@ -5,7 +5,8 @@
 // framebuffer's largest 4:3 area (see Resolution), chosen afresh whenever the
 // framebuffer's size changes; when that is not the framebuffer's size, each
 // frame is drawn into a framebuffer object of that size and presented scaled
-// to fit, centred, with black bars.
+// to fit, centred, with black bars. A window moved onto another monitor is
+// paced to that monitor's refresh rate.
 #pragma once
 
 #include <string>
@@ -83,11 +84,19 @@ class GlfwWindow : public Backend {
   // Where the window goes back to: its old place, else the default size
   // centred on the monitor.
   Place WindowedPlace(GLFWmonitor* monitor) const;
-  // Paces to monitor's refresh rate from now on, where frames follow the display.
+  // Where the window is now, in screen coordinates.
+  Place WindowPlace() const;
+  // Paces to monitor's refresh rate from now on, where frames follow the
+  // display, with a log line where that changes the rate they are held to;
+  // without a monitor the rate stays.
   void FollowRefresh(GLFWmonitor* monitor);
+  // Frames a second that pacing to the display holds to: the monitor's
+  // refresh rate, or an assumed one where it reports none.
+  int DisplayRate() const;
 
   static void OnKey(GLFWwindow* window, int key, int scancode, int action, int mods);
   static void OnMonitor(GLFWmonitor* monitor, int event);
+  static void OnMove(GLFWwindow* window, int x, int y);
   GLFWwindow* window = nullptr;
   bool initialised = false;
   std::string error;
@@ -103,6 +112,7 @@ class GlfwWindow : public Backend {
   GLFWmonitor* fullScreenOn = nullptr;  // null: in a window
   Place windowed;                       // the window's place before it went full screen; 0 wide: none yet
   bool toggleAsked = false;             // F11 or Alt+Enter since the last frame
+  bool moved = false;                   // the window moved since the last frame
   std::string lostMonitor;              // the monitor unplugged under the full-screen show, if any
   Framebuffer letterbox;
   // Set once the letterbox framebuffer could not be completed: from then on

@@ -4,11 +4,13 @@
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <GLFW/glfw3.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 
 #include "foundation/debug.h"
 #include "platform/glfw_window.h"
@@ -27,6 +29,23 @@ extern "C" GLenum glCheckFramebufferStatus(GLenum target) {
   if (framebuffersFail) return GL_FRAMEBUFFER_UNSUPPORTED;
   static auto real = reinterpret_cast<GLenum (*)(GLenum)>(dlsym(RTLD_NEXT, "glCheckFramebufferStatus"));
   return real(target);
+}
+
+// Answered here ahead of GLFW, so that a test can stand in for the rate of
+// the monitor under the window changing (Xvfb has one screen, whose mode
+// reports none): while above 0, every mode read reports this rate.
+int reportedRate = 0;
+int videoModeReads = 0;
+extern "C" const GLFWvidmode* glfwGetVideoMode(GLFWmonitor* monitor) {
+  static auto real =
+      reinterpret_cast<const GLFWvidmode* (*)(GLFWmonitor*)>(dlsym(RTLD_NEXT, "glfwGetVideoMode"));
+  static GLFWvidmode reported;
+  ++videoModeReads;
+  const GLFWvidmode* mode = real(monitor);
+  if (mode == nullptr || reportedRate <= 0) return mode;
+  reported = *mode;
+  reported.refreshRate = reportedRate;
+  return &reported;
 }
 
 namespace {
@@ -61,6 +80,7 @@ class GlfwWindowOn : public ::testing::Test {
     platform::UseBackend(nullptr);
     // A test that stopped early must not leave the next one's framebuffers failing.
     framebuffersFail = false;
+    reportedRate = 0;
   }
 
   std::unique_ptr<XvfbServer> server;
@@ -282,4 +302,42 @@ TEST_F(GlfwWindowOn, AResizedWindowIsDrawnAtItsNewSize) {
     }
   }
   XCloseDisplay(x);
+}
+
+// Moved (as a drag moves it), the window is paced to the monitor under it,
+// its rate read afresh, with a log line only where the pacing changes: a
+// reported 60 Hz paces as none reported. Which monitor is under the window
+// is MonitorUnder's (monitors_test).
+TEST_F(GlfwWindowOn, AMovedWindowFollowsTheRateOfTheMonitorUnderIt) {
+  ScratchDir dir;
+  Log::Start("zarv.log", false);
+  window.windowWidth = 640;
+  window.windowHeight = 480;
+  Open("1280x720x24");
+  platform::SwapInterval(1);
+  const unsigned long id = std::stoul(RunOn(server->display, "xdotool search --name '^zarv$'"));
+  Display* x = XOpenDisplay(server->display.c_str());
+  ASSERT_NE(x, nullptr);
+  const int rates[] = {75, 75, 60, 0};
+  for (int move = 0; move < 4; ++move) {
+    reportedRate = rates[move];
+    XMoveWindow(x, id, 100 + 10 * move, 100);
+    XSync(x, False);
+    // The rate is read once the move has come in.
+    const int reads = videoModeReads;
+    for (int i = 0; i < 50 && videoModeReads == reads; ++i) platform::SwapBuffers();
+    EXPECT_NE(videoModeReads, reads) << move;
+  }
+  XCloseDisplay(x);
+  Log::End();
+  std::istringstream log(ReadFile("zarv.log"));
+  std::string pacing;
+  for (std::string line; std::getline(log, line);)
+    if (line.find("Pacing: ") != std::string::npos) pacing += line.substr(line.find("Pacing: ")) + "\n";
+  EXPECT_EQ(
+      pacing,
+      "Pacing: to the display, 60 Hz (the monitor reports no refresh rate): swaps wait for its refresh, "
+      "and frames that come sooner wait out the rest of its period\n"
+      "Pacing: to the display, now monitor 0 (screen), 75 Hz\n"
+      "Pacing: to the display, now monitor 0 (screen), 60 Hz\n");
 }
