@@ -1,7 +1,12 @@
 // Log lines go to the file first, then (with the echo on) to stderr, each
-// flushed at once so the file is complete whenever the process ends.
+// written whole at once, unbuffered, so the file is complete whenever the
+// process ends.
 #include "foundation/debug.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -9,7 +14,7 @@
 
 bool Log::logging = false;
 bool Log::cerr = false;
-std::ofstream Log::file;
+int Log::file = -1;
 
 namespace {
 
@@ -18,11 +23,28 @@ constexpr int FATAL_EXIT_STATUS = 1;
 
 FatalExit fatalExit = std::exit;
 
+// What ShareFile set for the next Start, and the prefix the lines get.
+struct Sharing {
+  bool appends = false;
+  std::string prefix;
+} sharing;
+
 void WriteLine(const char* text) {
-  if (!Log::file.fail()) {
-    Log::file << text << '\n';
-    Log::file.flush();
+  std::string line = sharing.prefix;
+  for (const char* c = text; *c != '\0'; ++c) {
+    line += *c;
+    // A message of several lines gets the prefix on each.
+    if (*c == '\n') line += sharing.prefix;
   }
+  line += '\n';
+  // A write is cut short only by a full disk; the rest follows until a write fails.
+  for (size_t done = 0; Log::file >= 0 && done < line.size();) {
+    const ssize_t n = write(Log::file, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  // The echo is left bare: whoever reads a process's stderr knows which it is.
   if (Log::cerr) {
     std::fputs(text, stderr);
     std::fputc('\n', stderr);
@@ -47,12 +69,17 @@ void SetFatalExit(FatalExit handler) { fatalExit = handler != nullptr ? handler 
 void Log::Start(const std::string& name, bool echo) {
   logging = true;
   cerr = echo;
-  file.open(name, std::ios::out | std::ios::trunc);
-  if (file.fail()) {
+  const int mode = O_WRONLY | O_CREAT | O_CLOEXEC | (sharing.appends ? O_APPEND : O_TRUNC);
+  if (file >= 0 || (file = open(name.c_str(), mode, 0666)) < 0) {
     std::fputs("cannot open log file\n", stderr);
     std::fflush(stderr);
     ExitFatally();
   }
+}
+
+void Log::ShareFile(const std::string& prefix) {
+  sharing.appends = true;
+  sharing.prefix = prefix;
 }
 
 void Log::Msg(const std::string& text) {
@@ -75,12 +102,11 @@ void Log::Msg(const char* format, ...) {
 }
 
 void Log::End() {
-  if (!file.fail()) {
-    file.close();
-    if (file.fail()) file.setstate(std::ios::failbit);
-  }
+  if (file >= 0) close(file);
+  file = -1;
   logging = false;
   cerr = false;
+  sharing = Sharing();
 }
 
 void ZarvFailed(const char* expression, const char* file, int line, const char* func) {

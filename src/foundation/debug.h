@@ -4,7 +4,6 @@
 // and function.
 #pragma once
 
-#include <fstream>
 #include <string>
 
 class Log {
@@ -12,6 +11,11 @@ class Log {
   // Opens (truncating) the log file and starts accepting messages; echo
   // copies every line to stderr. A file that cannot be opened ends the process.
   static void Start(const std::string& name, bool echo);
+  // For a process that writes the file while others do (one part of a split
+  // capture): the next Start appends rather than truncates, and every line
+  // in the file (not the echo) begins with prefix. Each line is one write, so
+  // lines of processes appending at once never mix. End forgets it.
+  static void ShareFile(const std::string& prefix);
   // Logs text verbatim as one line.
   static void Msg(const std::string& text);
   // Logs a printf-formatted line; the result is cut at 2047 characters.
@@ -21,7 +25,7 @@ class Log {
 
   static bool logging;
   static bool cerr;
-  static std::ofstream file;
+  static int file;  // the file's descriptor; -1 while closed
 
   // Size of the formatting buffer, terminator included.
   static constexpr int BUFFER_SIZE = 2048;

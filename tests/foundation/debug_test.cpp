@@ -4,9 +4,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "support/fatal_report.h"
 #include "support/scratch_dir.h"
@@ -147,7 +149,58 @@ TEST(Log, EndStopsEchoAndClosesTheFile) {
   Log::End();
   EXPECT_FALSE(Log::logging);
   EXPECT_FALSE(Log::cerr);
-  EXPECT_FALSE(Log::file.is_open());
+  EXPECT_EQ(Log::file, -1);
+}
+
+// Processes sharing one log (the parts of a split capture) each append
+// whole lines under their own prefix, long ones too, each line of a longer
+// message prefixed, and lose none of the lines already there; after End a
+// Start truncates again.
+TEST(Log, SharedLogKeepsWholeLinesOfEveryProcess) {
+  ScratchDir dir;
+  WriteFile("zarv.log", "earlier\n");
+  constexpr int PROCESSES = 4, LINES = 200;
+  const auto text = [](int process, int line) {
+    return std::string(1 + line * 97 % 6000, static_cast<char>('a' + process));
+  };
+  std::vector<pid_t> children;
+  for (int p = 0; p < PROCESSES; ++p) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      Log::ShareFile("part " + std::to_string(p + 1) + "/4: ");
+      Log::Start("zarv.log", false);
+      for (int i = 0; i < LINES; ++i) Log::Msg(text(p, i));
+      Log::End();
+      _exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = -1;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const std::vector<std::string> lines = ReadLines("zarv.log");
+  ASSERT_EQ(lines.size(), 1u + PROCESSES * LINES);
+  EXPECT_EQ(lines[0], "earlier");
+  int next[PROCESSES] = {};
+  for (size_t n = 1; n < lines.size(); ++n) {
+    const int p = lines[n].size() > 10 ? lines[n][10] - 'a' : -1;
+    ASSERT_TRUE(p >= 0 && p < PROCESSES && next[p] < LINES) << "line " << n;
+    EXPECT_EQ(lines[n], "part " + std::to_string(p + 1) + "/4: " + text(p, next[p]++)) << "line " << n;
+  }
+  Log::ShareFile("part 1/4: ");
+  Log::Start("zarv.log", false);
+  Log::Msg("two\nlines");
+  Log::End();
+  const std::vector<std::string> last = ReadLines("zarv.log");
+  EXPECT_EQ(std::vector<std::string>(last.end() - 2, last.end()),
+            (std::vector<std::string>{"part 1/4: two", "part 1/4: lines"}));
+  Log::Start("zarv.log", false);
+  Log::Msg("alone");
+  Log::End();
+  EXPECT_EQ(ReadFile("zarv.log"), "alone\n");
 }
 
 TEST(Reporters, FailedCheckLogsItsLineClosesTheLogAndExitsWithOne) {
