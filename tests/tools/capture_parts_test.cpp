@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -63,7 +64,13 @@ bool Exists(const std::string& path) {
 TEST_F(CaptureParts, ThreePartsJoinedAreTheCaptureInOneProcess) {
   const std::string range = "--from 20 --to 22 ";
   ASSERT_EQ(Capture(range + "--crf 0 --output one-lossless.mp4").status, 0);
+  // The parts append to the show folder's log, each line naming its part.
+  std::remove("zarv.log");
   ASSERT_EQ(Capture(range + "--crf 0 --jobs 3 --output joined-lossless.mp4").status, 0);
+  for (const std::string& line : ReadLines("zarv.log")) EXPECT_EQ(line.rfind("part ", 0), 0u) << line;
+  const std::string log = ReadFile("zarv.log");
+  for (const std::string part : {"1/3", "2/3", "3/3"})
+    EXPECT_NE(log.find("part " + part + ": Renderer: "), std::string::npos) << part << "\n" << log;
   EXPECT_EQ(Lengths("joined-lossless.mp4"), Lengths("one-lossless.mp4"));
   EXPECT_EQ(Lengths("one-lossless.mp4"), "2.000000,120\n2.000000,87\n");
   const std::string lossless = FrameHashes("-i one-lossless.mp4");
@@ -72,6 +79,7 @@ TEST_F(CaptureParts, ThreePartsJoinedAreTheCaptureInOneProcess) {
 
   // At the default settings each part's encoder starts afresh.
   ASSERT_EQ(Capture(range + "--output one.mp4").status, 0);
+  EXPECT_EQ(ReadFile("zarv.log").find("part "), std::string::npos) << "one process keeps a log of its own";
   ASSERT_EQ(Capture(range + "--jobs 3 --output joined.mp4").status, 0);
   const double one = Ssim("one.mp4", "one-lossless.mp4"), joined = Ssim("joined.mp4", "one-lossless.mp4");
   EXPECT_GE(one, 0.985);
@@ -129,12 +137,26 @@ TEST_F(CaptureParts, GnuParallelRunsTheFourPartsOfATrack) {
 TEST_F(CaptureParts, TheJoinRefusesPartsThatDoNotBelongTogether) {
   Groove groove;
   groove.seconds = 30.0;
-  ASSERT_TRUE(WriteTrack("track.flac", GrooveSamples(groove), groove.rate, 2, FLAC_16));
+  ASSERT_TRUE(WriteTrack("track.wav", GrooveSamples(groove), groove.rate, 2, WAV_16));
+  // Files below the data folder's own count as much as those in it.
+  ASSERT_EQ(mkdir("data/extra", 0755), 0);
+  WriteFile("data/extra/note", "one");
   const std::string range = "--fps 10 --from 20 --to 21 ";
   for (const char* part : {"1", "2"})
     ASSERT_EQ(Capture(range + "--part " + std::string(part) + "/2 --output p" + part + ".mp4").status, 0);
-  ASSERT_EQ(Capture(range + "--music track.flac --part 2/2 --output track2.mp4").status, 0);
+  ASSERT_EQ(Capture(range + "--music track.wav --part 2/2 --output track2.mp4").status, 0);
   ASSERT_EQ(Capture("--fps 12 --from 20 --to 21 --part 2/2 --output fps2.mp4").status, 0);
+  // The same track but for one sample well past its first megabyte.
+  std::string track = ReadFile("track.wav");
+  ASSERT_GT(track.size(), 2u << 20);
+  track[(1 << 20) + 4096] ^= 0x7f;
+  WriteFile("track.wav", track);
+  ASSERT_EQ(Capture(range + "--music track.wav --part 1/2 --output late1.mp4").status, 0);
+  ASSERT_EQ(
+      RunCommand("mkdir other && cp -a data murel.mp3 other/ && printf two >other/data/extra/note").status,
+      0);
+  ASSERT_EQ(RunCommand("'" + CAPTURE + "' --show-dir other " + range + "--part 2/2 --output sub2.mp4").status,
+            0);
   ASSERT_EQ(RunCommand("cp p2.mp4 cut2.mp4 && cp p2.mp4.zarv-part cut2.mp4.zarv-part && "
                        "truncate -s -100 cut2.mp4")
                 .status,
@@ -146,6 +168,8 @@ TEST_F(CaptureParts, TheJoinRefusesPartsThatDoNotBelongTogether) {
       {"out.mp4 p1.mp4", "part 2 of 2 is missing"},
       {"out.mp4 p1.mp4 track2.mp4", "track2.mp4 is a part of another capture"},
       {"out.mp4 p1.mp4 fps2.mp4", "fps2.mp4 is a part of another capture"},
+      {"out.mp4 late1.mp4 track2.mp4", "track2.mp4 is a part of another capture"},
+      {"out.mp4 p1.mp4 sub2.mp4", "sub2.mp4 is a part of another capture"},
       {"out.mp4 p1.mp4 p1.mp4", "p1.mp4 is part 1 again"},
       {"out.mp4 p1.mp4 cut2.mp4", "cut2.mp4 is truncated or was changed"},
       {"out.mp4 p1.mp4 one.png", "one.png: it has no record"},
@@ -159,6 +183,31 @@ TEST_F(CaptureParts, TheJoinRefusesPartsThatDoNotBelongTogether) {
   }
   ASSERT_EQ(Join("out.mp4 p2.mp4 p1.mp4").status, 0);
   EXPECT_EQ(Lengths("out.mp4"), "1.000000,10\n1.000000,44\n");
+}
+
+// A part hashes the show's data before it draws: an entry that cannot be
+// read is refused in one line naming it, and nothing is written, not even
+// the log.
+TEST_F(CaptureParts, APartRefusesShowDataItCannotRead) {
+  ASSERT_EQ(mkdir("data/extra", 0755), 0);
+  const std::string entry = dir.path + "/data/extra/entry";
+  const struct {
+    std::string make;
+    std::string message;
+  } cases[] = {
+      {"ln -s missing data/extra/entry", "cannot read " + entry + ": No such file or directory"},
+      {"mkfifo data/extra/entry", entry + " is neither a file nor a folder"},
+      {"ln -s .. data/extra/entry", entry + " leads back to a folder it is in"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(RunCommand(c.make).status, 0);
+    const CommandRun run = Capture("--fps 10 --from 20 --to 21 --part 1/2 --output part.mp4");
+    EXPECT_EQ(run.status, 2) << c.make;
+    EXPECT_EQ(run.err, "zarv-capture: " + c.message + "\n") << c.make;
+    EXPECT_EQ(RunCommand("ls -A | grep -vx -e data -e murel.mp3 -e .command.out -e .command.err").out, "")
+        << c.make;
+    std::remove("data/extra/entry");
+  }
 }
 
 // Interrupted, --jobs stops its parts and leaves nothing beside the output.

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <sstream>
 #include <vector>
 
 #include "demo/showmusic.h"
@@ -166,6 +165,8 @@ class CaptureRun {
                                     std::to_string(wholeEnd - wholeFirst));
       }
       if (!video) targets = PngTargets(o, first, end);
+      const int identified = Identify();
+      if (identified != EXIT_DONE) return identified;
     }
     GlFound gl;
     const int status = CheckGl(o, &gl);
@@ -263,28 +264,55 @@ class CaptureRun {
     return status;
   }
 
-  // What this part is a part of, beside it; false with error set when it
-  // cannot be written, and then the part is removed too.
-  bool WriteRecord() {
-    PartRecord record;
+  // What this part is a part of, filled in before anything is drawn: the
+  // show's data, the track and this program are hashed first, so that one
+  // that cannot be read is refused at no cost. Parts may run at once in one
+  // show folder: each appends to the log, its lines under its name.
+  int Identify() {
+    std::string reason;
+    if (!HashFolder(Absolute("data"), &record.showData, &reason)) return Fail(EXIT_USAGE, reason);
+    record.trackHash = HashFile(soundtrack);
+    if (record.trackHash.empty()) {
+      return Fail(EXIT_USAGE, "cannot read the track " + soundtrack + ": " + std::strerror(errno));
+    }
+    record.build = HashFile("/proc/self/exe");
+    if (record.build.empty()) {
+      return Fail(EXIT_FAILED,
+                  std::string("cannot read this program to tell its build: ") + std::strerror(errno));
+    }
     const FfmpegEncoder::Settings whole = VideoSettings(o, soundtrack, wholeFirst, wholeEnd);
+    record.version = ZARV_VERSION;
+    record.trackSeconds = showMusic.seconds;
+    record.credit = HashText(showMusic.credit);
+    record.rangeFirst = wholeFirst;
+    record.rangeEnd = wholeEnd;
+    record.fps = o.fps;
+    record.videoWidth = o.videoWidth;
+    record.videoHeight = o.videoHeight;
+    record.pad = o.pad;
+    record.scaleOnly = o.scaleOnly;
+    record.msaa = o.msaa;
+    record.alpha = o.alpha;
+    record.format = video ? ExtensionOf(o.output) : "png";
+    record.preset = o.preset;
+    record.crf = o.crf;
+    record.soundStart = whole.audioStart;
+    record.soundLength = whole.duration;
     record.part = o.part;
     record.parts = o.parts;
     record.first = first;
     record.end = end;
+    record.track = soundtrack;
+    Log::ShareFile("part " + std::to_string(o.part) + "/" + std::to_string(o.parts) + ": ");
+    return EXIT_DONE;
+  }
+
+  // What this part is a part of, beside it; false with error set when it
+  // cannot be written, and then the part is removed too.
+  bool WriteRecord() {
+    record.renderer = renderer;
     struct stat info = {};
     if (video && stat(o.output.c_str(), &info) == 0) record.bytes = info.st_size;
-    std::ostringstream capture;
-    capture.precision(12);  // the sound's start and length to well within a sample
-    capture << "version " << ZARV_VERSION << "\nshow-data " << HashFolder("data") << "\ntrack-seconds "
-            << showMusic.seconds << "\ntrack-hash " << HashFileStart(soundtrack) << "\ncredit "
-            << HashText(showMusic.credit) << "\nrange " << wholeFirst << " " << wholeEnd << "\nfps " << o.fps
-            << "\nsize " << o.videoWidth << "x" << o.videoHeight << " pad " << o.pad << " scale-only "
-            << o.scaleOnly << "\nmsaa " << o.msaa << "\nalpha " << o.alpha << "\nformat "
-            << (video ? ExtensionOf(o.output) : "png") << "\nencoder " << o.preset << " crf " << o.crf
-            << "\nrenderer " << renderer << "\nsound " << whole.audioStart << " " << whole.duration << "\n";
-    record.capture = capture.str();
-    record.track = soundtrack;
     const std::string path = PartRecordPath(o.output, !video, o.part, o.parts);
     if (WritePartRecord(path, record, &error)) return true;
     if (video) std::remove(o.output.c_str());
@@ -322,6 +350,7 @@ class CaptureRun {
   long wholeFirst = 0;  // with --part: the whole capture's frames
   long wholeEnd = 0;
   std::string renderer;  // the renderer's line, and the encoder's for an .mp4
+  PartRecord record;     // with --part: what it is a part of, filled in before drawing
   H264Encoder h264;
   std::map<long, std::vector<std::string>> targets;  // PNG files by frame number
   FfmpegEncoder encoder;

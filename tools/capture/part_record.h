@@ -6,23 +6,41 @@
 
 #include <string>
 
-struct PartRecord {
-  // Alike in every part of one capture, each line "key value".
-  std::string capture;
+// Alike in every part of one capture: what drew it and what was asked of
+// it. The capture fills it in; only the record writes and reads it.
+struct CaptureIdentity {
+  std::string version;      // the program's version
+  std::string build;        // the program file's hash: builds of one version differ in it
+  std::string showData;     // HashFolder of the show's data folder
+  std::string trackHash;    // HashFile of the track
+  double trackSeconds = 0;  // the track as the show decodes it
+  std::string credit;       // HashText of the credit line
+  long rangeFirst = 0;      // the whole capture's frames, [rangeFirst, rangeEnd)
+  long rangeEnd = 0;
+  int fps = 0;
+  int videoWidth = 0;  // the video's pixels, as asked for
+  int videoHeight = 0;
+  bool pad = false;
+  bool scaleOnly = false;
+  int msaa = 0;
+  bool alpha = false;
+  std::string format;  // the video's extension, or "png"
+  std::string preset;  // x264's
+  int crf = 0;
+  std::string renderer;    // the renderer's line, and the encoder's for an .mp4
+  double soundStart = 0;   // the whole capture's sound: seconds into the track
+  double soundLength = 0;  // and how many
+};
+
+struct PartRecord : CaptureIdentity {
   int part = 0;  // 1..parts
   int parts = 0;
   long first = 0;  // the part's frames, [first, end)
   long end = 0;
   long long bytes = 0;  // the part's file; 0 for PNG frames
-  std::string track;    // the track's path where the part was drawn (its hash is in capture)
-  // Read back from capture for the join.
-  std::string trackHash;  // the track's first megabyte's hash
-  std::string format;     // the video's extension, or "png"
-  int fps = 0;
-  double soundStart = 0;   // the whole capture's sound: seconds into the track
-  double soundLength = 0;  // and how many
-
-  std::string Text() const;
+  std::string track;    // the track's path where the part was drawn
+  // The identity's lines as read: parts of one capture have the same.
+  std::string capture;
 };
 
 // The record at path; false with a reason when it cannot be read or is not one.
@@ -36,9 +54,12 @@ std::string PartRecordPath(const std::string& output, bool frames, int part, int
 // that the slices meet exactly.
 void PartFrames(long first, long end, int part, int parts, long* partFirst, long* partEnd);
 
-// FNV-1a hashes, in hexadecimal: of the first megabyte of a file, and of
-// every file's name and contents in a folder, in name order. Empty when a
-// file cannot be read.
-std::string HashFileStart(const std::string& path);
-std::string HashFolder(const std::string& folder);
+// FNV-1a hashes, in hexadecimal. A file's whole contents; empty when it
+// cannot be read.
+std::string HashFile(const std::string& path);
+// Every file under folder, at any depth, by its path within it and its
+// contents, in name order, symbolic links followed. False with the reason,
+// naming the file, when any entry cannot be read or is neither a file nor
+// a folder.
+bool HashFolder(const std::string& folder, std::string* hash, std::string* error);
 std::string HashText(const std::string& text);
