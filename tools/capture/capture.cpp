@@ -19,10 +19,10 @@
 #include "demo/timetable.h"
 #include "ffmpeg_encoder.h"
 #include "foundation/debug.h"
+#include "foundation/paths.h"
 #include "h264_encoder.h"
 #include "offline_show.h"
 #include "part_record.h"
-#include "paths.h"
 #include "platform/blending.h"
 #include "png/png_writer.h"
 #include "progress_bar.h"
@@ -144,9 +144,7 @@ class CaptureRun {
 
   // The frames to draw and those to write. EXIT_USAGE when none is wanted.
   int Plan() {
-    const long showEnd = LastShowFrame(o.fps) + 1;
-    first = FirstFrameAt(o.from, o.fps);
-    end = o.to >= 0.0 ? std::min(FirstFrameAt(o.to, o.fps), showEnd) : showEnd;
+    CaptureFrames(o, &first, &end);
     if (!video) {
       targets = PngTargets(o, first, end);
       if (!targets.empty()) {
@@ -170,7 +168,7 @@ class CaptureRun {
     }
     GlFound gl;
     const int status = CheckGl(o, &gl);
-    if (status != EXIT_DONE || !video || o.format != VideoFormat::MP4) return status;
+    if (status != EXIT_DONE || !video || !RowOf(o.format).h264) return status;
     // Lossless stays x264's, whatever draws.
     const std::string encoder = o.encoder == "auto" && o.crf == 0 ? "x264" : o.encoder;
     return ChooseH264Encoder(encoder, o.renderer == "hardware", gl.vendor, gl.renderNode, &h264, &error)
@@ -200,7 +198,7 @@ class CaptureRun {
     platform::SetCoverageAlpha(o.alpha);
     show.Start();
     renderer = show.window.RendererLine();
-    if (video && o.format == VideoFormat::MP4) renderer += "\nEncoder: ffmpeg's " + h264.codec;
+    if (video && RowOf(o.format).h264) renderer += "\nEncoder: ffmpeg's " + h264.codec;
     Log::Msg("%s", renderer.c_str());
     VideoFeed feed(&show.window, &encoder);
     feed.straightAlpha = o.alpha;

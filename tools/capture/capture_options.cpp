@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "demo/show_options.h"
-#include "paths.h"
+#include "foundation/paths.h"
 #include "platform/platform.h"
 
 namespace {
@@ -43,23 +43,14 @@ std::string SecondsText(double seconds) {
 
 // WIDTHxHEIGHT, both even and from 2 to MAX_VIDEO_SIDE.
 bool ParseSize(const std::string& text, CaptureOptions* o, std::string* error) {
-  const size_t x = text.find('x');
-  long side[2] = {0, 0};
-  bool ok = x != std::string::npos;
-  for (int i = 0; ok && i < 2; ++i) {
-    const std::string part = i == 0 ? text.substr(0, x) : text.substr(x + 1);
-    char* end = nullptr;
-    side[i] = std::strtol(part.c_str(), &end, 10);
-    ok = !part.empty() && std::isdigit(static_cast<unsigned char>(part[0])) && *end == '\0' && side[i] > 0 &&
-         side[i] <= MAX_VIDEO_SIDE && side[i] % 2 == 0;
-  }
-  if (!ok) {
+  int width = 0, height = 0;
+  if (!ReadSize(text, 2, MAX_VIDEO_SIDE, &width, &height) || width % 2 != 0 || height % 2 != 0) {
     *error = "--size needs WIDTHxHEIGHT in even pixels from 2 to " + std::to_string(MAX_VIDEO_SIDE) +
              ", not \"" + text + "\"";
     return false;
   }
-  o->videoWidth = static_cast<int>(side[0]);
-  o->videoHeight = static_cast<int>(side[1]);
+  o->videoWidth = width;
+  o->videoHeight = height;
   return true;
 }
 
@@ -207,7 +198,7 @@ OptionTable Table(CaptureOptions* o) {
                              }));
   for (const Option& row : HelpAndVersion(&o->help, &o->version)) table.rows.push_back(row);
   table.after =
-      std::string("Video formats, by the output's name:\n") + VIDEO_FORMATS +
+      std::string("Video formats, by the output's name:\n") + VideoFormatsHelp() +
       "Only .mp4 takes --preset (x264's); ProRes and FFV1 take no --quality or --crf.\n"
       "\n"
       "Frames before --from are run too (the show's state depends on them) but not drawn. At the end "
@@ -248,7 +239,8 @@ bool SettleVideoShape(const CaptureOptions& o, const EncodingGiven& given, std::
     *error = "--preset, --crf, --quality and --scale-only shape a video: --output must name one";
     return false;
   }
-  if (given.encoder && (!video || o.format != VideoFormat::MP4)) {
+  const VideoFormatRow& format = RowOf(o.format);
+  if (given.encoder && (!video || !format.h264)) {
     *error = "--encoder chooses the H.264 encoder of an .mp4 video: --output must end in .mp4";
     return false;
   }
@@ -261,11 +253,11 @@ bool SettleVideoShape(const CaptureOptions& o, const EncodingGiven& given, std::
     *error = "--crf 0 (lossless) is x264's: leave out --encoder " + o.encoder;
     return false;
   }
-  if (given.preset && o.format != VideoFormat::MP4) {
+  if (given.preset && !format.h264) {
     *error = "--preset is x264's: it shapes an .mp4 video only";
     return false;
   }
-  if (given.rate && (o.format == VideoFormat::MOV || o.format == VideoFormat::MKV)) {
+  if (given.rate && !format.rate) {
     *error =
         "--crf and --quality set the rate of .mp4 and .webm videos: ProRes (.mov) and FFV1 (.mkv) take "
         "neither";
@@ -275,7 +267,7 @@ bool SettleVideoShape(const CaptureOptions& o, const EncodingGiven& given, std::
     *error = "--bench times the .mp4 video: leave out --alpha";
     return false;
   }
-  if (o.alpha && o.mode == CaptureOptions::Mode::VIDEO && o.format == VideoFormat::MP4) {
+  if (o.alpha && o.mode == CaptureOptions::Mode::VIDEO && !format.alpha) {
     *error = "--alpha: H.264 (.mp4) carries no alpha; write a .mov (ProRes 4444) or a .webm (VP9) instead";
     return false;
   }
@@ -328,7 +320,7 @@ bool Settle(CaptureOptions* o, bool outputGiven, std::string* error) {
   } else if (ext.empty()) {
     o->mode = CaptureOptions::Mode::FRAMES;
   } else {
-    *error = "--output " + o->output + ": zarv-capture writes\n" + VIDEO_FORMATS;
+    *error = "--output " + o->output + ": zarv-capture writes\n" + VideoFormatsHelp();
     error->pop_back();
     return false;
   }

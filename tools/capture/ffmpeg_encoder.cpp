@@ -14,14 +14,12 @@
 #include <cstring>
 #include <utility>
 
-#include "paths.h"
+#include "foundation/paths.h"
 #include "platform/interrupt.h"
 #include "platform/platform.h"
 
 namespace {
 
-// libvpx's speed for VP9: 0 slowest and best, 5 the fastest of its good deadline.
-const char* const VP9_SPEED = "4";
 // A bigger pipe lets ffmpeg take a whole frame while the next is drawn.
 constexpr int PIPE_BYTES = 1 << 20;
 // Frames handed over but not yet in the pipe: enough to ride out an uneven
@@ -81,42 +79,6 @@ std::string VideoFilters(const FfmpegEncoder::Settings& s) {
   return filters;
 }
 
-// The video codec and its settings for the format. The frames' 8 bits a
-// channel go into ProRes's 10, whose alpha ffmpeg keeps at 16.
-std::vector<std::string> VideoCodec(const FfmpegEncoder::Settings& s) {
-  switch (s.format) {
-    case VideoFormat::MP4:
-      // A card's encoder takes the rate factor as its constant quality.
-      if (s.h264.codec == "h264_nvenc") {
-        return {"-c:v", "h264_nvenc",          "-preset", "p5", "-tune",    "hq",     "-rc", "vbr",
-                "-cq",  std::to_string(s.crf), "-b:v",    "0",  "-pix_fmt", "yuv420p"};
-      }
-      if (s.h264.codec == "h264_vaapi")
-        return {"-c:v", "h264_vaapi", "-rc_mode", "CQP", "-qp", std::to_string(s.crf)};
-      return {"-c:v", "libx264", "-preset", s.preset, "-crf", std::to_string(s.crf), "-pix_fmt", "yuv420p"};
-    case VideoFormat::WEBM: {
-      std::vector<std::string> vp9 = {
-          "-c:v",      "libvpx-vp9", "-pix_fmt",  s.alpha ? "yuva420p" : "yuv420p",
-          "-deadline", "good",       "-cpu-used", VP9_SPEED,
-          "-row-mt",   "1"};
-      if (s.crf == 0) {
-        vp9.insert(vp9.end(), {"-lossless", "1"});
-      } else {
-        vp9.insert(vp9.end(), {"-crf", std::to_string(s.crf), "-b:v", "0"});
-      }
-      return vp9;
-    }
-    case VideoFormat::MOV:
-      return {"-c:v",       "prores_ks",
-              "-profile:v", s.alpha ? "4444" : "hq",
-              "-pix_fmt",   s.alpha ? "yuva444p10le" : "yuv422p10le",
-              "-vendor",    "apl0"};
-    case VideoFormat::MKV:
-      return {"-c:v", "ffv1", "-level", "3", "-pix_fmt", s.alpha ? "bgra" : "bgr0"};
-  }
-  return {};
-}
-
 // FFMPEG_MALLOC_TUNING where the user has not set those names.
 std::vector<std::string> FfmpegEnvironment() {
   std::vector<std::string> env;
@@ -170,16 +132,20 @@ std::vector<std::string> FfmpegEncoder::Command(const Settings& s, const std::st
   if (s.h264.codec == "h264_vaapi")
     filters += (filters.empty() ? "" : ",") + std::string("format=nv12,hwupload");
   if (!filters.empty()) args.insert(args.end(), {"-vf", filters});
-  const std::vector<std::string> codec = VideoCodec(s);
+  const VideoFormatRow& format = RowOf(s.format);
+  VideoEncoding encoding;
+  encoding.alpha = s.alpha;
+  encoding.crf = s.crf;
+  encoding.preset = s.preset;
+  encoding.h264 = s.h264;
+  const std::vector<std::string> codec = format.codec(encoding);
   args.insert(args.end(), codec.begin(), codec.end());
   // Any track's rate and channels become the show's own (Opus takes 48 kHz only).
   if (audio) {
-    const std::vector<std::string> sound = SoundArgs(s.format);
-    args.insert(args.end(), sound.begin(), sound.end());
+    args.insert(args.end(), format.sound.begin(), format.sound.end());
     args.insert(args.end(), {"-ac", "2"});
   }
-  const std::vector<std::string> container = MuxerArgs(s.format);
-  args.insert(args.end(), container.begin(), container.end());
+  args.insert(args.end(), format.muxer.begin(), format.muxer.end());
   args.push_back(file);
   return args;
 }

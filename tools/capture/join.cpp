@@ -12,8 +12,8 @@
 
 #include "capture.h"
 #include "child_runner.h"
+#include "foundation/paths.h"
 #include "part_record.h"
-#include "paths.h"
 #include "video_format.h"
 
 namespace {
@@ -131,9 +131,10 @@ int RunJoin(const std::string& output, const std::vector<std::string>& partPaths
                                    "-map",      "0:v",
                                    "-map",      "1:a",
                                    "-c:v",      "copy"};
-  for (const std::string& a : SoundArgs(format)) args.push_back(a);
+  const VideoFormatRow& row = RowOf(format);
+  args.insert(args.end(), row.sound.begin(), row.sound.end());
   args.insert(args.end(), {"-ac", "2"});
-  for (const std::string& a : MuxerArgs(format)) args.push_back(a);
+  args.insert(args.end(), row.muxer.begin(), row.muxer.end());
   args.push_back(partial);
   const int status = RunFfmpeg(args, &error);
   std::remove(list.c_str());
