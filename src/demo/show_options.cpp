@@ -77,16 +77,11 @@ OptionTable ShowOptionTable(ShowOptions* options) {
           options->windowHeight = platform::DEFAULT_WINDOW_HEIGHT;
           return true;
         }
-        const size_t x = value.find('x');
-        const int width = x != std::string::npos ? SmallNumber(value.substr(0, x)) : -1;
-        const int height = x != std::string::npos ? SmallNumber(value.substr(x + 1)) : -1;
-        const auto fits = [](int side) { return side >= LEAST_WINDOW_SIDE && side <= MOST_WINDOW_SIDE; };
-        if (!fits(width) || !fits(height)) {
+        if (!ReadSize(value, LEAST_WINDOW_SIDE, MOST_WINDOW_SIDE, &options->windowWidth,
+                      &options->windowHeight)) {
           *error = "--window needs WIDTHxHEIGHT, each 100 to 16384, such as 1024x768, not \"" + value + "\"";
           return false;
         }
-        options->windowWidth = width;
-        options->windowHeight = height;
         return true;
       });
   window.valueOptional = true;

@@ -154,6 +154,23 @@ std::vector<Option> HelpAndVersion(bool* help, bool* version) {
   return {helpRow, Flag("--version", version, "the version")};
 }
 
+bool ReadSize(const std::string& text, int least, int most, int* width, int* height) {
+  const size_t x = text.find('x');
+  if (x == std::string::npos) return false;
+  int side[2] = {0, 0};
+  for (int i = 0; i < 2; ++i) {
+    const std::string digits = i == 0 ? text.substr(0, x) : text.substr(x + 1);
+    // Five digits hold any side taken, and no more can overflow.
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
+      return false;
+    side[i] = std::stoi(digits);
+    if (side[i] < least || side[i] > most) return false;
+  }
+  *width = side[0];
+  *height = side[1];
+  return true;
+}
+
 Option Custom(const std::string& name, const std::string& value, const std::string& help,
               std::function<bool(const std::string& value, std::string* error)> apply) {
   Option o = Row(name, Option::Kind::TEXT, value, help);

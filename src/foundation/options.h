@@ -47,6 +47,9 @@ Option Choice(const std::string& name, const std::string& value, std::string* ta
               const std::vector<std::string>& choices, const std::string& help);
 // -h, --help and --version, which every program takes.
 std::vector<Option> HelpAndVersion(bool* help, bool* version);
+// "WIDTHxHEIGHT", each side a whole number from least to most, as --window
+// and --size take it; false when text is not one.
+bool ReadSize(const std::string& text, int least, int most, int* width, int* height);
 // A text value with checks and effects of its own.
 Option Custom(const std::string& name, const std::string& value, const std::string& help,
               std::function<bool(const std::string& value, std::string* error)> apply);

@@ -1,9 +1,16 @@
-// Absolute asks for the working directory; the rest only reads the string.
+// Absolute asks for the working directory; the rest of the reading only
+// reads the string. Temporary files are made with mkstemp, then given the
+// usual permissions.
 #include "foundation/paths.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -37,4 +44,25 @@ std::string Absolute(const std::string& path) {
   char cwd[4096] = {};
   if (getcwd(cwd, sizeof cwd) == nullptr) return path;
   return std::string(cwd) + "/" + path;
+}
+
+std::string TempFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+}
+
+std::string MakeTempFile(const std::string& pattern, std::string* error) {
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = mkstemp(name.data());
+  if (fd < 0) {
+    *error = std::strerror(errno);
+    return "";
+  }
+  // mkstemp makes the file private; a video gets the usual permissions.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  close(fd);
+  return name.data();
 }

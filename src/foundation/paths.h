@@ -1,6 +1,7 @@
 // The one reading of file paths every program shares: the folder a path is
 // in, its last component, its extension and its stem, and a path made
-// absolute. Plain string work, but for Absolute.
+// absolute; and the one way of making temporary files. Plain string work,
+// but for Absolute and the temporary files.
 #pragma once
 
 #include <string>
@@ -17,3 +18,9 @@ std::string ExtensionOf(const std::string& path);
 std::string StemOf(const std::string& path);
 // path joined to the working directory unless it starts with a slash.
 std::string Absolute(const std::string& path);
+// The folder for temporary files: $TMPDIR, else /tmp.
+std::string TempFolder();
+// Creates a fresh, empty file from a mkstemp pattern (ending in XXXXXX),
+// with the permissions the umask gives new files; its name, or empty with
+// the reason in *error.
+std::string MakeTempFile(const std::string& pattern, std::string* error);

@@ -5,11 +5,11 @@
 #include "music/device_playback.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <string>
 
 #include "foundation/debug.h"
+#include "foundation/monotonic.h"
 #include "music/silent_clock.h"
 
 namespace {
@@ -23,12 +23,6 @@ constexpr int64_t MAX_LATENCY_FRAMES =
 // Reads of the played ring per call before the main thread settles for
 // silence; a read fails only if the main thread stalled in mid-copy.
 constexpr int RING_ATTEMPTS = 4;
-
-int64_t MonotonicNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 }  // namespace
 

@@ -3,21 +3,15 @@
 #include "music/listened_source.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "foundation/debug.h"
+#include "foundation/monotonic.h"
 #include "music/level_gains.h"
 #include "music/livelevelfit.h"
 
 namespace {
 
 constexpr int RATE = SourceListener::RATE;
-
-int64_t MonotonicNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 }  // namespace
 

@@ -3,8 +3,8 @@
 #include "music/silent_clock.h"
 
 #include <algorithm>
-#include <chrono>
 
+#include "foundation/monotonic.h"
 #include "music/offline_reader.h"
 
 SilentClock::SilentClock(std::unique_ptr<TrackStream> stream, int64_t startFrame, double (*clock)())
@@ -15,7 +15,7 @@ SilentClock::SilentClock(std::unique_ptr<TrackStream> stream, int64_t startFrame
 
 double SilentClock::Now() const {
   if (clock != nullptr) return clock();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  return MonotonicSeconds();
 }
 
 int64_t SilentClock::Frame() const {

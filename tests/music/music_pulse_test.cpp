@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "foundation/debug.h"
+#include "foundation/monotonic.h"
 #include "music/mp3_file.h"
 #include "music/music.h"
 #include "music/trackstream.h"
@@ -50,10 +51,6 @@ extern "C" int pa_stream_connect_record(pa_stream* s, const char* dev, const pa_
 }
 
 namespace {
-
-double Seconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // A server the tests run against: its name in what they print, how to
 // start one, and the seconds of sound it holds for a recording that stalls.
@@ -178,14 +175,14 @@ class PlayedClicks {
     recorder = nullptr;
   }
 
-  std::vector<double> at;  // when each click played, on Seconds()
+  std::vector<double> at;  // when each click played, on MonotonicSeconds()
 
  private:
   void Record() {
     float chunk[CHUNK];
     int64_t frame = 0, lastClick = -TEST_RATE;
     while (recording && count < most && pa_simple_read(recorder, chunk, sizeof chunk, nullptr) == 0) {
-      const double now = Seconds();
+      const double now = MonotonicSeconds();
       const double latency = pa_simple_get_latency(recorder, nullptr) * 1e-6;
       for (int i = 0; i < CHUNK; ++i, ++frame) {
         if (std::fabs(chunk[i]) <= 0.2f || frame - lastClick < TEST_RATE / 4) continue;
@@ -248,11 +245,12 @@ TEST_P(MusicOnPulse, TheAnalysedFrameIsTheFrameTheSinkPlays) {
     // The position whose window the spectrum analyses, sampled every half millisecond.
     ASSERT_TRUE(MusicInit("clicks.mp3"));
     std::vector<std::pair<double, double>> positions;  // (time, position)
-    for (double end = Seconds() + 12; Seconds() < end && played.Count() < clicks.size();) {
-      positions.emplace_back(Seconds(), MusicPosition());
+    for (double end = MonotonicSeconds() + 12; MonotonicSeconds() < end && played.Count() < clicks.size();) {
+      positions.emplace_back(MonotonicSeconds(), MusicPosition());
       std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
-    for (double end = Seconds() + 0.2; Seconds() < end;) positions.emplace_back(Seconds(), MusicPosition());
+    for (double end = MonotonicSeconds() + 0.2; MonotonicSeconds() < end;)
+      positions.emplace_back(MonotonicSeconds(), MusicPosition());
     MusicDone();
     played.Stop();
     ASSERT_EQ(played.at.size(), clicks.size());
@@ -282,13 +280,14 @@ TEST_P(MusicOnPulse, LosingTheServerGoesOnSilentlyFromWherePlaybackHadReached) {
   WriteMp3("tone.mp3", Sine(BandHz(40), 0.5, 4.0), Sine(BandHz(40), 0.5, 4.0));
   MusicSetClock(FakeClock);
   ASSERT_TRUE(MusicInit("tone.mp3"));
-  for (double end = Seconds() + 10; MusicPosition() < 1.0 && Seconds() < end;)
+  for (double end = MonotonicSeconds() + 10; MusicPosition() < 1.0 && MonotonicSeconds() < end;)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   ASSERT_GE(MusicPosition(), 1.0) << "playback did not reach 1 s within 10 s";
   const double before = MusicPosition();
-  const double killedAt = Seconds();
+  const double killedAt = MonotonicSeconds();
   daemon->Kill();
-  for (double end = Seconds() + 10; LinesWith("audio output was lost") == 0 && Seconds() < end;) {
+  for (double end = MonotonicSeconds() + 10;
+       LinesWith("audio output was lost") == 0 && MonotonicSeconds() < end;) {
     MusicGetSpectrum();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
@@ -296,7 +295,7 @@ TEST_P(MusicOnPulse, LosingTheServerGoesOnSilentlyFromWherePlaybackHadReached) {
   // From where playback had reached, then on the silent clock alone.
   const double lost = MusicPosition();
   EXPECT_GE(lost, before);
-  EXPECT_LE(lost, before + (Seconds() - killedAt) + 0.05);
+  EXPECT_LE(lost, before + (MonotonicSeconds() - killedAt) + 0.05);
   fakeNow += 1.0;
   EXPECT_NEAR(MusicPosition(), lost + 1.0, 0.001);
   const float* bands = MusicGetSpectrum();
@@ -315,12 +314,13 @@ class Listening : public MusicOnPulse {
   // Plays mono samples into the sink in the background, as any program would.
   void Play(const std::vector<float>& samples) {
     ASSERT_TRUE(WriteTrack("played.wav", samples, TEST_RATE, 1, WAV_16));
-    player = popen(("paplay --device=" + std::string(PulseServer::SINK) + " played.wav").c_str(), "r");
+    const int seconds = static_cast<int>(samples.size() / TEST_RATE) + 30;
+    player = popen(PulseServer::PlayCommand("played.wav", seconds).c_str(), "r");
     ASSERT_NE(player, nullptr);
   }
   // Polls the spectrum until the log has a line with text, for at most seconds.
   bool AwaitLine(const std::string& text, double seconds) {
-    for (double end = Seconds() + seconds; Seconds() < end;) {
+    for (double end = MonotonicSeconds() + seconds; MonotonicSeconds() < end;) {
       MusicGetSpectrum();
       if (LinesWith(text) > 0) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -369,9 +369,9 @@ TEST_P(Listening, TheAnalysedWindowReachesEachClickWhenTheSinkPlaysIt) {
     // frames that ends m frames into a click reads the share of the Hann
     // window's weight in its last m frames: half at m = 512.
     std::vector<std::pair<double, float>> levels;
-    for (double end = Seconds() + 9.0; Seconds() < end;) {
+    for (double end = MonotonicSeconds() + 9.0; MonotonicSeconds() < end;) {
       const float* bands = MusicGetSpectrum();
-      levels.emplace_back(Seconds(), bands[CLICK_BAND]);
+      levels.emplace_back(MonotonicSeconds(), bands[CLICK_BAND]);
       std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
     played.Stop();
@@ -408,7 +408,7 @@ TEST_P(Listening, GoesOnInSilenceWithoutTheServerAndResumesWithIt) {
   ASSERT_NE(bands, nullptr);
   EXPECT_EQ(*std::max_element(bands, bands + 512), 0.0f);
   // Three seconds of tries against no server say nothing more.
-  for (double end = Seconds() + 3.0; Seconds() < end;) {
+  for (double end = MonotonicSeconds() + 3.0; MonotonicSeconds() < end;) {
     MusicGetSpectrum();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }

@@ -20,12 +20,12 @@
 
 #include "capture.h"
 #include "demo/scheduler.h"
+#include "foundation/paths.h"
 #include "fx/circle1frag.h"
 #include "fx/circle2frag.h"
 #include "fx/demofx.h"
 #include "fx/flora0frag.h"
 #include "offline_show.h"
-#include "paths.h"
 #include "platform/platform.h"
 
 namespace {

@@ -21,9 +21,9 @@
 
 #include "capture.h"
 #include "child_runner.h"
+#include "foundation/paths.h"
 #include "join.h"
 #include "part_record.h"
-#include "paths.h"
 #include "progress_bar.h"
 
 namespace {

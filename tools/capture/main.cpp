@@ -15,10 +15,10 @@
 #include "child_runner.h"
 #include "demo/showmusic.h"
 #include "demo/timetable.h"
+#include "foundation/paths.h"
 #include "frame_bench.h"
 #include "jobs.h"
 #include "join.h"
-#include "paths.h"
 #include "platform/interrupt.h"
 
 namespace {
