@@ -146,7 +146,8 @@ TEST_P(LiveShow, ListeningKicksKeepMoreEffectsAliveThanSilence) {
   ASSERT_TRUE(WriteTrack("kicks.wav", GrooveSamples(kicks), 44100, 2, WAV_16));
   ASSERT_TRUE(Launch({"--listen"})) << ReadFile("stderr.txt");
   const Titles silence = Sample(6.0, 14.0);
-  FILE* player = popen(("paplay --device=" + std::string(PulseDaemon::SINK) + " kicks.wav").c_str(), "r");
+  FILE* player =
+      popen(PulseDaemon::PlayCommand("kicks.wav", static_cast<int>(kicks.seconds) + 30).c_str(), "r");
   ASSERT_NE(player, nullptr);
   // The null sink plays about a second after it takes the sound.
   const Titles playing = Sample(ShowSeconds() + 3.0, ShowSeconds() + 13.0);

@@ -407,7 +407,8 @@ TEST_F(Scheduler, ListeningSpawnsOrnamentsFromKicksTheDesktopPlaysAndNoneFromSil
     const long before = Spawned(&ScheduleCounts::bass);
     frames(1.5);
     EXPECT_EQ(Spawned(&ScheduleCounts::bass), before) << "silence";
-    FILE* player = popen(("paplay --device=" + std::string(PulseDaemon::SINK) + " kicks.wav").c_str(), "r");
+    FILE* player =
+        popen(PulseDaemon::PlayCommand("kicks.wav", static_cast<int>(kicks.seconds) + 30).c_str(), "r");
     ASSERT_NE(player, nullptr);
     // The null sink plays about a second after it takes the sound.
     frames(kicks.seconds + 1.5);

@@ -50,6 +50,14 @@ class PulseServer {
     return out;
   }
 
+  // A command line for popen that plays a sound file into SINK, as any
+  // program would; held to seconds, so that a server that stops taking
+  // sound cannot hold the test's pclose for ever.
+  static std::string PlayCommand(const std::string& file, int seconds) {
+    return "timeout -k 2 " + std::to_string(seconds) + " paplay --device=" + std::string(SINK) + " '" + file +
+           "'";
+  }
+
   std::string dir;  // its runtime folder, with its log in daemon.log
 
  protected:
