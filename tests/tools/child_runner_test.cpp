@@ -98,7 +98,10 @@ TEST(ChildRunner, EachChildEndsWithinItsBoundAndIsToldAsItEnded) {
     EXPECT_LT(SecondsSince(start), c.bound + SLACK) << c.what;
     EXPECT_FALSE(child.Running());
     EXPECT_EQ(child.Failure().rfind(c.told, 0), 0u) << c.what << "\ntold: " << child.Failure().substr(0, 200);
-    EXPECT_LE(child.ErrorTail().size(), ERROR_TAIL_BYTES) << c.what;
+    // The message ends with what the child said last, bounded.
+    const std::string said = child.ErrorTail();
+    EXPECT_LE(said.size(), ERROR_TAIL_BYTES) << c.what;
+    EXPECT_EQ(child.Failure().substr(child.Failure().size() - said.size()), said) << c.what;
     for (pid_t pid : pids) EXPECT_TRUE(EndsWithin(pid, SLACK)) << c.what << ": pid " << pid << " is left";
   }
 }

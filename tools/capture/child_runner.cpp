@@ -285,7 +285,8 @@ bool Child::Check() {
   }
   const Clock::time_point now = Clock::now();
   if (!termed) {
-    if (now - lastLook >= LOOK_AT_GROUP_EVERY && MadeProgress()) lastProgress = now;
+    if (command.stallSeconds > 0 && now - lastLook >= LOOK_AT_GROUP_EVERY && MadeProgress())
+      lastProgress = now;
     const std::chrono::duration<double> quiet = now - lastProgress, running = now - started;
     if (command.stallSeconds > 0 && quiet.count() > command.stallSeconds) {
       why = Why::STALLED;
