@@ -718,30 +718,38 @@ TEST_F(CaptureTool, VideoFormatsFollowTheOutputsNameAndCarryAlpha) {
   EXPECT_EQ(mkv, hashes("-start_number 200 -i frames/frame-%06d.png"));
 }
 
-// Both ways into EGL: auto takes Mesa's software device here, software the
-// surfaceless platform; the same llvmpipe draws the same frames either way.
+// Both ways into EGL. Software is llvmpipe through the surfaceless
+// platform; auto takes a card that draws right where there is one, else
+// Mesa's software device, whose llvmpipe draws the same frames. Hardware is
+// what auto found on a card, or refused before anything is written.
 TEST_F(CaptureTool, EachRendererIsNamedAndSoftwareDrawsAlikeEitherWay) {
-  const struct {
-    const char* renderer;
-    const char* wayIn;
-  } ways[] = {{"software", "through Mesa's surfaceless platform"},
-              {"auto", "through the EGL device platform (Mesa's software device)"}};
-  for (const auto& way : ways) {
-    const CommandRun run =
-        Capture(Show() + "--renderer " + way.renderer + " --still 30 --output " + way.renderer + ".png");
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("\nRenderer: Mesa"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("llvmpipe"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find(way.wayIn), std::string::npos) << run.out;
-    EXPECT_NE(ReadFile("zarv.log").find(way.wayIn), std::string::npos) << ReadFile("zarv.log");
+  const auto still = [&](const std::string& renderer) {
+    return Capture(Show() + "--renderer " + renderer + " --still 30 --output " + renderer + ".png");
+  };
+  const auto line = [](const std::string& out) {
+    const size_t start = out.find("\nRenderer: ");
+    return start == std::string::npos ? std::string()
+                                      : out.substr(start + 1, out.find('\n', start + 1) - start - 1);
+  };
+  const CommandRun software = still("software"), automatic = still("auto");
+  ASSERT_EQ(software.status, 0) << software.err;
+  ASSERT_EQ(automatic.status, 0) << automatic.err;
+  EXPECT_NE(line(software.out).find("llvmpipe"), std::string::npos) << software.out;
+  EXPECT_NE(line(software.out).find("through Mesa's surfaceless platform"), std::string::npos)
+      << software.out;
+  EXPECT_NE(line(automatic.out).find("through the EGL device platform"), std::string::npos) << automatic.out;
+  EXPECT_NE(ReadFile("zarv.log").find(line(automatic.out)), std::string::npos) << ReadFile("zarv.log");
+  const bool card = line(automatic.out).find("llvmpipe") == std::string::npos;
+  const CommandRun hardware = still("hardware");
+  if (card) {
+    EXPECT_EQ(hardware.status, 0) << hardware.err;
+    EXPECT_EQ(line(hardware.out), line(automatic.out));
+    return;
   }
+  EXPECT_NE(line(automatic.out).find("(Mesa's software device)"), std::string::npos) << automatic.out;
   EXPECT_EQ(ReadFile("auto.png"), ReadFile("software.png"));
-  const CommandRun hardware = Capture(Show() + "--renderer hardware --still 30 --output hardware.png");
   EXPECT_EQ(hardware.status, 2);
-  EXPECT_EQ(hardware.err.rfind("zarv-capture: --renderer hardware: no EGL device could be opened: of ", 0),
-            0u)
-      << hardware.err;
-  EXPECT_NE(hardware.err.find(" 0 hardware, "), std::string::npos) << hardware.err;
+  EXPECT_EQ(hardware.err.rfind("zarv-capture: --renderer hardware: no ", 0), 0u) << hardware.err;
   EXPECT_FALSE(Exists("hardware.png"));
 }
 
@@ -749,9 +757,15 @@ TEST_F(CaptureTool, EachRendererIsNamedAndSoftwareDrawsAlikeEitherWay) {
 // capture ends at once, naming what is missing.
 TEST_F(CaptureTool, AGraphicsCardsEncoderThatIsNotThereIsRefusedBeforeAnythingIsWritten) {
   const CommandRun nvenc = Capture(Show() + "--encoder nvenc --to 1 --output nvenc.mp4");
-  EXPECT_EQ(nvenc.status, 2);
-  EXPECT_EQ(nvenc.err.rfind("zarv-capture: --encoder nvenc: there is no NVIDIA encoder here (", 0), 0u)
-      << nvenc.err;
+  // A machine with NVIDIA's encoder makes the video with it instead.
+  if (nvenc.status == 0) {
+    EXPECT_NE(nvenc.out.find("Encoder: ffmpeg's h264_nvenc"), std::string::npos) << nvenc.out;
+    std::remove("nvenc.mp4");
+  } else {
+    EXPECT_EQ(nvenc.status, 2);
+    EXPECT_EQ(nvenc.err.rfind("zarv-capture: --encoder nvenc: there is no NVIDIA encoder here (", 0), 0u)
+        << nvenc.err;
+  }
   if (!Exists("/dev/dri")) {
     const CommandRun vaapi = Capture(Show() + "--encoder vaapi --to 1 --output vaapi.mp4");
     EXPECT_EQ(vaapi.status, 2);
