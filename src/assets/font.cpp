@@ -10,6 +10,7 @@
 
 #include "foundation/debug.h"
 #include "platform/blending.h"
+#include "platform/draw_tally.h"
 #include "platform/platform.h"
 
 namespace {
@@ -101,6 +102,7 @@ void Font::Print(float x, float y, float size, const char* format, ...) {
     glTexCoord2f(u, v);
     glVertex2f(0.0f, 1.0f);
     glEnd();
+    platform::CountDraw(4);
     glTranslatef(w, 0.0f, 0.0f);
   }
 

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "foundation/debug.h"
+#include "platform/draw_tally.h"
 
 namespace {
 
@@ -146,6 +147,7 @@ void MeshGroup::Render() {
   glNormalPointer(GL_FLOAT, sizeof(Vector3), &normals[0].x);
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corners.size()), GL_UNSIGNED_INT, corners.data());
   glPopClientAttrib();
+  platform::CountDraw(static_cast<long>(corners.size()));
 }
 
 // The fog factor per vertex as OpenGL's linear fog takes it, from the eye
@@ -178,4 +180,5 @@ void MeshGroup::RenderFogCoverage(float fogStart, float fogEnd) {
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corners.size()), GL_UNSIGNED_INT, corners.data());
   glPopClientAttrib();
   glPopAttrib();
+  platform::CountDraw(static_cast<long>(corners.size()));
 }

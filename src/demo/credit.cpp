@@ -8,6 +8,7 @@
 
 #include "assets/font.h"
 #include "demo/demo.h"
+#include "platform/draw_tally.h"
 #include "platform/platform.h"
 
 namespace {
@@ -45,6 +46,7 @@ std::string FontText(const std::string& utf8) {
 }
 
 void DrawCredit(const std::string& text) {
+  const platform::Drawing drawing(platform::Drawer::CREDIT);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   if (text.empty()) {
     font->Print(BUILT_IN_X, CREDIT_Y, CREDIT_SIZE, "%s", BUILT_IN_CREDIT);

@@ -28,6 +28,7 @@
 #include "fx/showclock.h"
 #include "music/music.h"
 #include "platform/blending.h"
+#include "platform/draw_tally.h"
 #include "platform/platform.h"
 
 int running = 1;
@@ -102,7 +103,11 @@ void display(float dt) {
     LoadFlatView();
     platform::BlendFade();
     glColor4f(0.0f, 0.0f, 0.0f, 1.0f - (timetable.effectsUntil - DemoTime()) * timetable.FadeSlope());
-    glRectf(-4.0f, -3.0f, 4.0f, 3.0f);
+    {
+      const platform::Drawing veil(platform::Drawer::VEIL);
+      glRectf(-4.0f, -3.0f, 4.0f, 3.0f);
+      platform::CountDraw(4);
+    }
     platform::BlendOver();
     DrawCredit(showMusic.credit);
   }

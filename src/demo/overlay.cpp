@@ -13,9 +13,11 @@
 #include "demo/scheduler.h"
 #include "fx/showclock.h"
 #include "music/music.h"
+#include "platform/draw_tally.h"
 #include "platform/platform.h"
 
 void MusicDrawFFT() {
+  const platform::Drawing drawing(platform::Drawer::OVERLAY);
   // Its lines are one of the show's pixels wide, whatever the effects set.
   glPushAttrib(GL_LINE_BIT);
   glLineWidth(platform::PixelScale());
@@ -32,15 +34,18 @@ void MusicDrawFFT() {
     glBegin(GL_LINE_STRIP);
     for (int i = 0; i < 255; ++i) glVertex2f(static_cast<float>(i), FFT[i]);
     glEnd();
+    platform::CountDraw(255);
   }
 
   glColor4f(1.0f, 1.0f, 0.0f, 0.5f);
+  long gridPoints = 0;
   glBegin(GL_LINES);
-  for (float y = 0.0f; y <= 1.0f; y += 0.1f) {
+  for (float y = 0.0f; y <= 1.0f; y += 0.1f, gridPoints += 2) {
     glVertex2f(0.0f, y);
     glVertex2f(255.0f, y);
   }
   glEnd();
+  platform::CountDraw(gridPoints);
 
   int mx = 0, my = 0;
   platform::GetMousePos(&mx, &my);
@@ -61,6 +66,7 @@ void MusicDrawFFT() {
   glVertex2d(ox, 0.0);
   glVertex2d(ox, 1.0);
   glEnd();
+  platform::CountDraw(FFT != nullptr ? 4 : 2);
 
   if (font != nullptr) {
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);

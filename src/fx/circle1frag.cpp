@@ -10,6 +10,7 @@
 #include "fx/flatview.h"
 #include "fx/showclock.h"
 #include "fx/spritequad.h"
+#include "platform/draw_tally.h"
 #include "platform/platform.h"
 
 const float gcol[12][3] = {
@@ -36,11 +37,13 @@ Vector2 Bezier(const Vector2& p0, const Vector2& p1, const Vector2& p2, float t)
 
 // An outline of 65 points from the top, clockwise, around the current origin.
 void CircleLoop(float radius) {
+  long points = 0;
   glBegin(GL_LINE_LOOP);
-  for (float theta = 0.0f; theta < 6.28318f; theta += 0.09817469f) {
+  for (float theta = 0.0f; theta < 6.28318f; theta += 0.09817469f, ++points) {
     glVertex2f(radius * std::sin(theta), radius * std::cos(theta));
   }
   glEnd();
+  platform::CountDraw(points);
 }
 
 }  // namespace
@@ -86,32 +89,38 @@ void Circle1Frag::Render(float dt) {
   const Vector2 c1(pos1.x + v * speed1, pos1.y);
   const Vector2 c2(pos2.x + v * speed2, pos2.y);
 
-  // Four of the show's pixels, however many the frame is drawn with.
-  glLineWidth(4.0f * platform::PixelScale());
-  glPushMatrix();
-  glTranslatef(c1.x, c1.y, 0.0f);
-  glColor4fv(&col.r);
-  CircleLoop(radius1);
-  glPopMatrix();
-
-  glPushMatrix();
-  glTranslatef(c2.x, c2.y, 0.0f);
-  CircleLoop(radius2);
-  glPopMatrix();
-
   const Vector2 p0(c1.x + rim1.x, c1.y + rim1.y);
   const Vector2 p2(c2.x + rim2.x, c2.y + rim2.y);
-  glBegin(GL_LINE_STRIP);
-  // Twenty steps of 0.05 overshoot 1 by a rounding hair, so the end point
-  // is emitted on its own.
-  for (float t = 0.0f; t <= 1.0f; t += 0.05f) {
-    const Vector2 b = Bezier(p0, ctrl, p2, t);
-    glVertex2f(b.x, b.y);
+  {
+    const platform::Drawing lines(platform::Drawer::CIRCLE_LINES);
+    // Four of the show's pixels, however many the frame is drawn with.
+    glLineWidth(4.0f * platform::PixelScale());
+    glPushMatrix();
+    glTranslatef(c1.x, c1.y, 0.0f);
+    glColor4fv(&col.r);
+    CircleLoop(radius1);
+    glPopMatrix();
+
+    glPushMatrix();
+    glTranslatef(c2.x, c2.y, 0.0f);
+    CircleLoop(radius2);
+    glPopMatrix();
+
+    long points = 1;  // with the end point
+    glBegin(GL_LINE_STRIP);
+    // Twenty steps of 0.05 overshoot 1 by a rounding hair, so the end point
+    // is emitted on its own.
+    for (float t = 0.0f; t <= 1.0f; t += 0.05f, ++points) {
+      const Vector2 b = Bezier(p0, ctrl, p2, t);
+      glVertex2f(b.x, b.y);
+    }
+    glVertex2f(p2.x, p2.y);
+    glEnd();
+    platform::CountDraw(points);
   }
-  glVertex2f(p2.x, p2.y);
-  glEnd();
 
   if (!drawSprites) return;
+  const platform::Drawing sprites(platform::Drawer::CIRCLE_SPRITES);
   // Without an image object the sprites are plain squares in the colour,
   // as they are for an image that failed to load.
   if (tex != nullptr) {

@@ -8,6 +8,7 @@
 #include "fx/circle1frag.h"
 #include "fx/flatview.h"
 #include "fx/spritequad.h"
+#include "platform/draw_tally.h"
 #include "platform/platform.h"
 
 Texture* Circle2Frag::tex = nullptr;
@@ -37,6 +38,7 @@ void Circle2Frag::Render(float dt) {
     return;
   }
   LoadFlatView();
+  const platform::Drawing drawing(platform::Drawer::SPIN_SPRITE);
 
   // The inherited opacity holds until the last second, which fades from 0.4.
   if (time >= life - 1.0f) col.a = 0.4f * (life - time);

@@ -6,6 +6,7 @@
 #include <GL/glu.h>
 
 #include "platform/blending.h"
+#include "platform/draw_tally.h"
 
 bool Flora0Frag::used[SLOTS] = {false, false, false, false};
 Animator* Flora0Frag::anim[SLOTS] = {nullptr, nullptr, nullptr, nullptr};
@@ -65,9 +66,13 @@ void Flora0Frag::Render(float dt) {
   glEnable(GL_FOG);
 
   if (mesh[slot] == nullptr) return;
-  for (MeshGroup& group : mesh[slot]->groups) group.Render();
+  {
+    const platform::Drawing drawing(platform::Drawer::MESH);
+    for (MeshGroup& group : mesh[slot]->groups) group.Render();
+  }
   // Drawn opaque, the scene would cover the background where the fog hides it.
   if (platform::CoverageAlpha()) {
+    const platform::Drawing drawing(platform::Drawer::FOG_COVERAGE);
     for (MeshGroup& group : mesh[slot]->groups) group.RenderFogCoverage(FOG_START, FOG_END);
   }
 }

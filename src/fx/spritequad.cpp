@@ -3,6 +3,8 @@
 
 #include <GL/gl.h>
 
+#include "platform/draw_tally.h"
+
 void SpriteQuad() {
   glBegin(GL_QUADS);
   glTexCoord2f(0.0f, 1.0f);
@@ -14,4 +16,5 @@ void SpriteQuad() {
   glTexCoord2f(0.0f, 0.0f);
   glVertex2f(-1.0f, 1.0f);
   glEnd();
+  platform::CountDraw(4);
 }

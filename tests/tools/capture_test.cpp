@@ -374,6 +374,51 @@ TEST_F(CaptureTool, ShortBenchReportsEveryCaseOverItsRange) {
   EXPECT_EQ(Listing("."), (std::vector<std::string>{"data", "listing.txt", "murel.mp3", "zarv.log"}));
 }
 
+// From 146.5 s the veil, the credit and ornaments are drawn; the stress
+// frames from 80 s hold mesh scenes. Two frames a second keep the lead-in short.
+TEST_F(CaptureTool, BenchCountsWhatEachPartDrawsWithoutChangingTheFrames) {
+  CommandRun run = Capture(Show() + "--bench --fps 2 --from 146.5 --to 147.5", "TMPDIR=" + dir.path);
+  ASSERT_EQ(run.status, 0) << run.err;
+  // The fragment table's rows, by drawer: fragments a pixel, draws and
+  // vertices for the timetable, stress and capture cases in turn.
+  std::map<std::string, std::vector<double>> rows;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t bar = line.find(" | ");
+    if (bar == std::string::npos) continue;
+    std::istringstream numbers(line.substr(bar));
+    std::vector<double> values;
+    for (std::string word; numbers >> word;) {
+      if (word != "|") values.push_back(std::atof(word.c_str()));
+    }
+    rows[line.substr(0, line.find_last_not_of(' ', bar) + 1)] = values;
+  }
+  struct Expected {
+    const char* drawer;
+    bool atTheEnd;  // fragments in the timetable's frames
+    bool inStress;
+  };
+  const Expected drawers[] = {
+      {"circle lines", true, true},  {"circle sprites", true, true}, {"mesh scenes", false, true},
+      {"fog coverage", false, true}, {"fade veil", true, false},     {"credit", true, false},
+  };
+  for (const Expected& e : drawers) {
+    const std::vector<double>& row = rows[e.drawer];
+    ASSERT_EQ(row.size(), 9u) << e.drawer << " in\n" << run.out;
+    EXPECT_EQ(row[0] > 0.0, e.atTheEnd) << e.drawer;
+    EXPECT_EQ(row[3] > 0.0, e.inStress) << e.drawer;
+    // The range given is the capture's too.
+    EXPECT_EQ(std::vector<double>(row.begin(), row.begin() + 3),
+              std::vector<double>(row.begin() + 6, row.end()))
+        << e.drawer;
+  }
+  // The veil is one rectangle over the whole frame.
+  EXPECT_EQ(rows["fade veil"][0], 1.0);
+  EXPECT_EQ(rows["fade veil"][1], 1.0);
+  EXPECT_NE(run.out.find("2 of 2 compared stress frames identical"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("ornament (c2.png)"), std::string::npos) << run.out;
+}
+
 // The video's temporary file beside it, once ffmpeg has written into it.
 bool PartialVideoStarted() {
   for (const std::string& name : Listing(".")) {

@@ -172,7 +172,10 @@ OptionTable Table(CaptureOptions* o) {
                              "render as fast as possible and print frame times: a floor frame that only "
                              "clears and reads back, the timetable, a stress case of 16 live effects, and "
                              "the capture: frames a second drawn and encoded to MP4 at the video settings "
-                             "given, against ffmpeg alone encoding the same frames. The timetable covers "
+                             "given, against ffmpeg alone encoding the same frames; then where their time "
+                             "goes: the same frames drawn again and counted (fragments a pixel, draw calls "
+                             "and vertices by what drew them), drawn at 16x12 for the time that is not "
+                             "fill, and the cost of a fragment of each sprite image. The timetable covers "
                              "the whole show and the capture 20 s to 30 s unless --from/--to say "
                              "otherwise; with them, the others run as many frames as the range holds, at "
                              "most their usual 600 and 1200",

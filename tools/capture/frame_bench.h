@@ -5,7 +5,11 @@
 // case takes), a stress case (the scheduler from 80 s, its list topped up to
 // 16 live effects including four flora scenes before every frame), and the
 // capture (frames fed to ffmpeg through the capture's own read queue,
-// VideoFeed, against ffmpeg alone encoding the same frames).
+// VideoFeed, against ffmpeg alone encoding the same frames). Then where
+// their time goes: the same frames drawn again, counted by drawer (draw
+// calls, vertices, fragments), and drawn at a tiny size for the time that is
+// not fill; and the cost of a fragment of each sprite image, as drawn and
+// drawn the ways that might cost less.
 #pragma once
 
 #include <string>
@@ -24,6 +28,6 @@ struct FrameTimes {
   double Fps() const { return seconds > 0.0 ? ms.size() / seconds : 0.0; }
 };
 
-// Runs the four cases from the show folder and prints a table on stdout.
+// Runs the four cases from the show folder and prints their tables on stdout.
 // soundtrack: the music file's absolute path, for the capture's video.
 int RunFrameBench(const CaptureOptions& options, const std::string& soundtrack);
