@@ -376,12 +376,7 @@ Frames Pick(const std::vector<Replayed>& frames, size_t begin, size_t end) {
 DrawnCounts Mean(const Frames& frames) {
   DrawnCounts sum;
   for (const Replayed* frame : frames) sum.Add(frame->counts);
-  if (frames.empty()) return sum;
-  for (int d = 0; d < platform::DRAWERS; ++d) {
-    sum.draws[d] = std::lround(static_cast<double>(sum.draws[d]) / frames.size());
-    sum.vertices[d] = std::lround(static_cast<double>(sum.vertices[d]) / frames.size());
-    sum.fragments[d] /= static_cast<double>(frames.size());
-  }
+  if (!frames.empty()) sum.Divide(static_cast<double>(frames.size()));
   return sum;
 }
 
@@ -395,8 +390,8 @@ constexpr int TERMS = 4;
 std::array<double, TERMS> Terms(const DrawnCounts& counts) {
   std::array<double, TERMS> terms = {1.0, 0.0, 0.0, 0.0};
   for (int d = 0; d < platform::DRAWERS; ++d) {
-    terms[1] += static_cast<double>(counts.draws[d]);
-    terms[ArrayDrawer(d) ? 3 : 2] += static_cast<double>(counts.vertices[d]);
+    terms[1] += counts.draws[d];
+    terms[ArrayDrawer(d) ? 3 : 2] += counts.vertices[d];
   }
   return terms;
 }
@@ -518,19 +513,19 @@ void PrintFragments(const std::vector<CostCase>& cases, const Replay& counted) {
   for (int d = 0; d < overlay; ++d) {
     std::printf("%-16s", DRAWER_NAMES[d]);
     for (const DrawnCounts& m : means)
-      std::printf(" | %7.3f %6ld %8ld", m.fragments[d] / pixels, m.draws[d], m.vertices[d]);
+      std::printf(" | %7.3f %6.1f %8.0f", m.fragments[d] / pixels, m.draws[d], m.vertices[d]);
     std::printf("\n");
   }
   std::printf("%-16s", "all");
   for (const DrawnCounts& m : means) {
-    long vertices = 0;
-    for (int d = 0; d < overlay; ++d) vertices += d != coverage ? m.vertices[d] : 0;
-    std::printf(" | %7.3f %6ld %8ld", (m.Fragments() - m.fragments[coverage]) / pixels,
+    double vertices = 0.0;
+    for (int d = 0; d < overlay; ++d) vertices += d != coverage ? m.vertices[d] : 0.0;
+    std::printf(" | %7.3f %6.1f %8.0f", (m.Fragments() - m.fragments[coverage]) / pixels,
                 m.Draws() - m.draws[coverage], vertices);
   }
   std::printf(
-      "\noverlay (F1, live only), drawn over the last stress frame: %.3f fragments a pixel, %ld draws, "
-      "%ld vertices\n",
+      "\noverlay (F1, live only), drawn over the last stress frame: %.3f fragments a pixel, %.0f draws, "
+      "%.0f vertices\n",
       counted.overlay.fragments[overlay] / pixels, counted.overlay.draws[overlay],
       counted.overlay.vertices[overlay]);
 }

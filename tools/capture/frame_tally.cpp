@@ -17,9 +17,17 @@ void DrawnCounts::Add(const DrawnCounts& other) {
   }
 }
 
-long DrawnCounts::Draws() const {
-  long all = 0;
-  for (long n : draws) all += n;
+void DrawnCounts::Divide(double n) {
+  for (int d = 0; d < platform::DRAWERS; ++d) {
+    draws[d] /= n;
+    vertices[d] /= n;
+    fragments[d] /= n;
+  }
+}
+
+double DrawnCounts::Draws() const {
+  double all = 0.0;
+  for (double n : draws) all += n;
   return all;
 }
 
@@ -58,7 +66,7 @@ void FrameTally::Draw(long vertices) {
   assert(current >= 0 && "the show drew outside a drawer's stretch");
   if (current < 0) return;
   ++frame.draws[current];
-  frame.vertices[current] += vertices;
+  frame.vertices[current] += static_cast<double>(vertices);
 }
 
 DrawnCounts FrameTally::TakeFrame() {

@@ -8,14 +8,17 @@
 
 #include "platform/draw_tally.h"
 
-// What one frame drew, by drawer (indexed by platform::Drawer).
+// What one frame drew, by drawer (indexed by platform::Drawer); whole
+// numbers, or the means of several frames.
 struct DrawnCounts {
-  long draws[platform::DRAWERS] = {};
-  long vertices[platform::DRAWERS] = {};
+  double draws[platform::DRAWERS] = {};
+  double vertices[platform::DRAWERS] = {};
   double fragments[platform::DRAWERS] = {};
 
   void Add(const DrawnCounts& other);
-  long Draws() const;
+  // Each count over n frames.
+  void Divide(double n);
+  double Draws() const;
   double Fragments() const;
 };
 
