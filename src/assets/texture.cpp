@@ -8,7 +8,9 @@
 #include <GL/glu.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -88,6 +90,23 @@ void Upload(GLenum target, GLenum format, int width, int height, int flags, cons
   glPopClientAttrib();
 }
 
+// The farthest corner, from the image's centre, of a texel whose alpha is
+// above 0, as a share of the side; 1 for an image without alpha or not square.
+float AlphaReach(const unsigned char* pixels, int width, int height, int bpp) {
+  if ((bpp != 1 && bpp != 4) || width != height || width <= 0) return 1.0f;
+  const float half = 0.5f * width;
+  float farthest = 0.0f;  // squared, in texels
+  for (int y = 0; y < height; ++y) {
+    const float dy = std::max(std::fabs(y - half), std::fabs(y + 1 - half));
+    for (int x = 0; x < width; ++x) {
+      if (pixels[(static_cast<size_t>(y) * width + x) * bpp + bpp - 1] == 0) continue;
+      const float dx = std::max(std::fabs(x - half), std::fabs(x + 1 - half));
+      farthest = std::max(farthest, dx * dx + dy * dy);
+    }
+  }
+  return std::sqrt(farthest) / width;
+}
+
 // Loads file and uploads it to imageTarget (the texture's target or a cube
 // face). A file that does not load leaves the sizes at 0 and uploads
 // nothing; false when the image has a pixel size GL cannot take.
@@ -101,6 +120,8 @@ bool Fill(Texture& texture, const char* file, GLenum imageTarget, int flags) {
   }
   const GLenum format = FormatFor(texture.bpp);
   if (format != 0) Upload(imageTarget, format, texture.width, texture.height, flags, pixels);
+  if (imageTarget == GL_TEXTURE_2D)
+    texture.alphaReach = AlphaReach(pixels, texture.width, texture.height, texture.bpp);
   delete[] pixels;
   return format != 0;
 }

@@ -51,4 +51,9 @@ class Texture {
   int bpp = 0;     // bytes per pixel: 1 (alpha), 3 (RGB), 4 (RGBA)
   unsigned target = 0;
   unsigned name = 0;  // 0 when the texture holds no GL object
+  // How far from the image's centre, as a share of its side, its texels of
+  // alpha above 0 reach (to their far corners): 0 for a transparent image,
+  // and 1, beyond every corner, for one without alpha, one that is not
+  // square and one loaded from no file.
+  float alphaReach = 1.0f;
 };

@@ -9,7 +9,7 @@
 #include "foundation/generator.h"
 #include "fx/flatview.h"
 #include "fx/showclock.h"
-#include "fx/spritequad.h"
+#include "fx/sprite.h"
 #include "platform/draw_tally.h"
 #include "platform/platform.h"
 
@@ -133,7 +133,7 @@ void Circle1Frag::Render(float dt) {
     glPushMatrix();
     glTranslatef(b.x, b.y, 0.0f);
     glScalef(s, s, 1.0f);
-    SpriteQuad();
+    DrawSprite(tex, s);
     glPopMatrix();
   }
   if (tex != nullptr) tex->disable();

@@ -7,7 +7,7 @@
 #include "foundation/generator.h"
 #include "fx/circle1frag.h"
 #include "fx/flatview.h"
-#include "fx/spritequad.h"
+#include "fx/sprite.h"
 #include "platform/draw_tally.h"
 #include "platform/platform.h"
 
@@ -54,7 +54,7 @@ void Circle2Frag::Render(float dt) {
   glScalef(scale, scale, scale);
   // 10 degrees a second of the raw timer, the same for every sprite.
   glRotatef(static_cast<float>(10.0 * platform::GetTime()), 0.0f, 0.0f, 1.0f);
-  SpriteQuad();
+  DrawSprite(texture, scale);
   if (texture != nullptr) texture->disable();
 }
 

@@ -19,7 +19,7 @@
 #include "fx/circle1frag.h"
 #include "fx/flatview.h"
 #include "fx/flora0frag.h"
-#include "fx/spritequad.h"
+#include "fx/sprite.h"
 #include "png/png_writer.h"
 #include "support/offscreen_gl.h"
 
@@ -98,7 +98,7 @@ class BakedPictures : public OffscreenGL {
     glColor4f(rgb[0], rgb[1], rgb[2], 1.0f);
     glTranslatef(x, y, 0.0f);
     glScalef(scale, scale, scale);
-    SpriteQuad();
+    ::DrawSprite(&tex, scale);
     tex.disable();
     glDisable(GL_BLEND);
   }

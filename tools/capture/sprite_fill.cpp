@@ -178,9 +178,10 @@ std::vector<SpriteFillRow> MeasureSpriteFill(const std::vector<SpriteImage>& ima
 
 void PrintSpriteFill(const std::vector<SpriteFillRow>& rows) {
   std::printf(
-      "\nns a fragment by sprite image and drawn side: as the show draws them (trilinear from the mipmaps, "
-      "blended) and the alternatives (bilinear on the nearest mip level, nearest, unblended, blended with "
-      "an alpha test); alpha > 0: the share of the square's fragments the test keeps\n");
+      "\nns a fragment by sprite image and drawn side, blended, tinted: trilinear from the mipmaps (as the "
+      "font is drawn), bilinear on the nearest mip level (as the sprites are), nearest; and trilinear "
+      "unblended, or blended with an alpha test; alpha > 0: the share of the square's fragments the test "
+      "keeps\n");
   std::printf("%-22s %5s", "image", "side");
   for (const Way& way : WAYS) std::printf(" %10s", way.name);
   std::printf(" %9s\n", "alpha > 0");

@@ -1,7 +1,7 @@
-// What a fragment of each sprite image costs as the show draws it
-// (trilinear-filtered from its mipmaps, tinted, blended over) and drawn the
-// ways that might cost less: many quads of one image at one drawn size,
-// timed to the end of rasterisation, less the same quads one pixel small.
+// What a fragment of each sprite image costs, tinted and blended over, the
+// ways it might be drawn (the sprites sample the nearest mip level, the
+// font blends two): many quads of one image at one drawn size, timed to the
+// end of rasterisation, less the same quads one pixel small.
 #pragma once
 
 #include <string>
@@ -20,9 +20,9 @@ struct SpriteImage {
   float t1 = 1.0f;
 };
 
-// The ways of drawing a sprite that are timed, the show's own first:
-// trilinear, bilinear on the nearest mip level, nearest, unblended (all
-// but the first blended), blended with an alpha test.
+// The ways of drawing a sprite that are timed: trilinear, bilinear on the
+// nearest mip level, nearest, trilinear unblended (the others blended),
+// trilinear blended with an alpha test.
 constexpr int SPRITE_WAYS = 5;
 
 // One image at one drawn size.
