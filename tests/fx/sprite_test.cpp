@@ -19,8 +19,8 @@ namespace {
 
 class SpriteDraw : public OffscreenGL {
  protected:
-  // A frame of stripes with the sprite blended over it at (x, y), turned by
-  // degrees; whole: drawn as the full square.
+  // A frame of stripes with the sprite blended over them, turned by degrees;
+  // whole: drawn as the full square.
   std::vector<unsigned char> Frame(Texture& image, float halfSide, float degrees, bool whole) {
     glClearColor(0.2f, 0.3f, 0.4f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
