@@ -48,7 +48,7 @@ class Texture {
 
   int width = 0;   // pixels
   int height = 0;  // pixels; unused by a 1D texture
-  int bpp = 0;     // bytes per pixel: 1 (alpha), 3 (RGB), 4 (RGBA)
+  int bpp = 0;     // bytes per pixel: 1 (alpha; also an all-white RGBA image), 3 (RGB), 4 (RGBA)
   unsigned target = 0;
   unsigned name = 0;  // 0 when the texture holds no GL object
   // How far from the image's centre, as a share of its side, its texels of

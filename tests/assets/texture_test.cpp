@@ -395,7 +395,7 @@ TEST_F(TextureGL, AOneDimensionalTextureTakesTheTopRow) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(TextureGL, SingleChannelImagesBecomeAlphaTextures) {
+TEST_F(TextureGL, SingleChannelAndWhiteImagesBecomeAlphaTextures) {
   ScratchDir dir;
   const Bytes grey = {1, 2, 3, 4, 5};
   ASSERT_TRUE(WritePng("g.png", PngImage8(5, 1, PNG_COLOR_TYPE_GRAY, grey)));
@@ -403,6 +403,18 @@ TEST_F(TextureGL, SingleChannelImagesBecomeAlphaTextures) {
   EXPECT_EQ(made.texture->bpp, 1);
   EXPECT_EQ(Level(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_ALPHA);
   EXPECT_EQ(Image(GL_TEXTURE_2D, GL_ALPHA, grey.size()), grey);
+
+  // A white RGBA image keeps only its alpha; one texel off white keeps all four.
+  Bytes rgba = {255, 255, 255, 7, 255, 255, 255, 0};
+  ASSERT_TRUE(WritePng("white.png", PngImage8(2, 1, PNG_COLOR_TYPE_RGBA, rgba)));
+  Made white = Make("white.png", GL_TEXTURE_2D, 0x18);
+  EXPECT_EQ(white.texture->bpp, 1);
+  EXPECT_EQ(Image(GL_TEXTURE_2D, GL_ALPHA, 2), Bytes({7, 0}));
+  rgba[6] = 254;
+  ASSERT_TRUE(WritePng("white.png", PngImage8(2, 1, PNG_COLOR_TYPE_RGBA, rgba)));
+  Made tinted = Make("white.png", GL_TEXTURE_2D, 0x18);
+  EXPECT_EQ(tinted.texture->bpp, 4);
+  EXPECT_EQ(Image(GL_TEXTURE_2D, GL_RGBA, rgba.size()), rgba);
 }
 
 TEST_F(TextureGL, AFileThatDoesNotLoadLeavesAnEmptyUsableTexture) {
