@@ -72,7 +72,7 @@ TEST_F(FontGL, LoadsItsWidthsAndCellGrid) {
   EXPECT_FLOAT_EQ(font.texCoord[255].y, 15 * CELL);
   ASSERT_NE(font.tex, nullptr);
   EXPECT_EQ(font.tex->width, 32);
-  EXPECT_EQ(font.tex->bpp, 4);
+  EXPECT_EQ(font.tex->bpp, 1) << "a white image, kept as its alpha";
   EXPECT_EQ(font.tex->target, static_cast<unsigned>(GL_TEXTURE_2D));
   GLint generate = 0;
   glGetTexParameteriv(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, &generate);

@@ -44,7 +44,9 @@ class LiveShow : public ::testing::TestWithParam<std::vector<std::string>> {
   // Starts zarv with options and the pacing under test; true once its title
   // shows the frame rate, which it first does a second into the show clock.
   bool Launch(std::vector<std::string> options) {
-    options.insert(options.begin(), ZARV);
+    // A small window: the counts and the pacing do not depend on the drawn
+    // size, and drawing it leaves the other core to whatever runs beside.
+    options.insert(options.begin(), {ZARV, "--window", "320x240"});
     options.insert(options.end(), GetParam().begin(), GetParam().end());
     zarv = std::make_unique<ChildProcess>(options, dir.path, server.display);
     window = WaitForWindow(server.display, "frags=", 30);
@@ -93,8 +95,10 @@ class LiveShow : public ::testing::TestWithParam<std::vector<std::string>> {
 
 // The capture's mean of live effects over 10 s spans from..to (multiples of 10).
 double CapturedMean(const std::string& track, int from, int to) {
-  const CommandRun run = RunCommand("'" + CAPTURE + "' --show-dir . --music " + track + " --still " +
-                                    std::to_string(to) + " --output still.png");
+  // From a show folder of its own, so that its log is not the live show's.
+  const CommandRun run =
+      RunCommand("mkdir -p capture && cd capture && ln -sfn ../data data && '" + CAPTURE +
+                 "' --show-dir . --music ../" + track + " --still " + std::to_string(to) + " --output still.png");
   EXPECT_EQ(run.status, 0) << run.err;
   std::istringstream lines(run.out);
   for (std::string line; std::getline(lines, line);) {
@@ -118,21 +122,22 @@ double CapturedMean(const std::string& track, int from, int to) {
 TEST_P(LiveShow, SilentTrackKeepsAsManyEffectsAsItsCaptureAtItsPacedRate) {
   ASSERT_TRUE(
       WriteTrack("silence.wav", std::vector<float>(static_cast<size_t>(60 * 44100), 0.0f), 44100, 2, WAV_16));
-  const double captured = CapturedMean("silence.wav", 10, 40);
   ASSERT_TRUE(Launch({"--music", "silence.wav"})) << ReadFile("stderr.txt");
-  const Titles live = Sample(10.0, 40.0);
+  // Captured while the live show plays its first ten seconds, before they count.
+  const double captured = CapturedMean("silence.wav", 10, 30);
+  const Titles live = Sample(10.0, 30.0);
   EXPECT_EQ(Interrupt(), 130) << ReadFile("stderr.txt");
-  ASSERT_GT(live.samples, 60);
+  ASSERT_GT(live.samples, 40);
   EXPECT_NEAR(live.effects, captured, 1.5) << "at " << live.fps << " fps";
   const std::string log = ReadFile("zarv.log");
   if (GetParam().empty()) {
-    EXPECT_GE(live.fps, 55.0);
+    EXPECT_GE(live.fps, 50.0);
     EXPECT_LE(live.fps, 65.0);
     EXPECT_NE(log.find("Pacing: to the display, 60 Hz (the monitor reports no refresh rate)"),
               std::string::npos)
         << log;
   } else {
-    // Unpaced, the software renderer draws this screen at well over 100 frames a second.
+    // Unpaced, the software renderer draws this small window at hundreds of frames a second.
     EXPECT_GE(live.fps, 1.3 * 60.0);
     EXPECT_NE(log.find("Pacing: none (--fps-limit off)"), std::string::npos) << log;
   }
@@ -142,15 +147,15 @@ TEST_P(LiveShow, ListeningKicksKeepMoreEffectsAliveThanSilence) {
   PulseDaemon daemon;
   ASSERT_TRUE(daemon.Ready());
   Groove kicks;
-  kicks.seconds = 14.0;
+  kicks.seconds = 12.0;
   ASSERT_TRUE(WriteTrack("kicks.wav", GrooveSamples(kicks), 44100, 2, WAV_16));
   ASSERT_TRUE(Launch({"--listen"})) << ReadFile("stderr.txt");
-  const Titles silence = Sample(6.0, 14.0);
+  const Titles silence = Sample(6.0, 12.0);
   FILE* player =
       popen(PulseDaemon::PlayCommand("kicks.wav", static_cast<int>(kicks.seconds) + 30).c_str(), "r");
   ASSERT_NE(player, nullptr);
   // The null sink plays about a second after it takes the sound.
-  const Titles playing = Sample(ShowSeconds() + 3.0, ShowSeconds() + 13.0);
+  const Titles playing = Sample(ShowSeconds() + 3.0, ShowSeconds() + 11.0);
   pclose(player);
   EXPECT_EQ(Interrupt(), 130) << ReadFile("stderr.txt");
   EXPECT_GE(playing.effects, silence.effects + 3.0) << "silence " << silence.effects;

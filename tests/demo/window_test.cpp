@@ -215,7 +215,8 @@ TEST_F(ShowWindow, RunsATracksShowToItsOwnEnd) {
   groove.seconds = 30.0;
   ASSERT_TRUE(WriteTrack("track.flac", GrooveSamples(groove), groove.rate, 2, FLAC_16, "Band", "Song"));
   const auto started = std::chrono::steady_clock::now();
-  std::string id = Launch({"--music", "track.flac"});
+  // A small window: a track's whole show is half a minute of drawing.
+  std::string id = Launch({"--music", "track.flac", "--window", "320x240"});
   ASSERT_FALSE(id.empty()) << ReadFile("stderr.txt");
   int mostEffects = 0;
   int status = -1;
