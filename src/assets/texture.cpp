@@ -109,7 +109,7 @@ float AlphaReach(const unsigned char* pixels, int width, int height, int bpp) {
 
 // Whether every texel of an RGBA image is white, so that its alpha alone
 // says everything: modulated, an alpha texture gives the same colours as a
-// white one, and it is a quarter of the texels to fetch.
+// white one, in a quarter of the memory.
 bool IsWhite(const unsigned char* pixels, int width, int height, int bpp) {
   if (bpp != 4) return false;
   const size_t count = static_cast<size_t>(width) * height;

@@ -1,4 +1,4 @@
-// The real zarv binary live on a private 800 x 600 Xvfb screen, with the
+// The real zarv binary live in a 320 x 240 window on a private Xvfb screen, with the
 // default pacing and with --fps-limit off: a silent track, where only chance
 // spawns, keeps as many effects alive as its own 60 fps capture does; the
 // default holds the frame rate to 60 Hz, where Xvfb's swaps do not wait; and
@@ -96,9 +96,9 @@ class LiveShow : public ::testing::TestWithParam<std::vector<std::string>> {
 // The capture's mean of live effects over 10 s spans from..to (multiples of 10).
 double CapturedMean(const std::string& track, int from, int to) {
   // From a show folder of its own, so that its log is not the live show's.
-  const CommandRun run =
-      RunCommand("mkdir -p capture && cd capture && ln -sfn ../data data && '" + CAPTURE +
-                 "' --show-dir . --music ../" + track + " --still " + std::to_string(to) + " --output still.png");
+  const CommandRun run = RunCommand("mkdir -p capture && cd capture && ln -sfn ../data data && '" + CAPTURE +
+                                    "' --show-dir . --music ../" + track + " --still " + std::to_string(to) +
+                                    " --output still.png");
   EXPECT_EQ(run.status, 0) << run.err;
   std::istringstream lines(run.out);
   for (std::string line; std::getline(lines, line);) {

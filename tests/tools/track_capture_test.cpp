@@ -186,8 +186,9 @@ TEST_P(OwnTrack, IsFittedCreditedScheduledAndCapturedWithItsSound) {
   const double frame = 1.0 / t.fps;
   const double from = t.tailOnly ? std::floor(length) - 5.0 : 0.0;
   // Small frames: what is checked here is the schedule, the timing and the sound.
-  const std::string capture = Capture("--music '" + std::string(t.file) + "' --size 320x240 --fps " +
-                                      std::to_string(t.fps) + " --from " + std::to_string(from) + " --output ");
+  const std::string capture =
+      Capture("--music '" + std::string(t.file) + "' --size 320x240 --fps " + std::to_string(t.fps) +
+              " --from " + std::to_string(from) + " --output ");
   const CommandRun run = RunCommand(capture + "clip.mp4");
   ASSERT_EQ(run.status, 0) << run.err;
   // The last frame drawn is the first past the show's end.
